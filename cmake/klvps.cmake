@@ -1,0 +1,20 @@
+# Helpers shared by the folders' CMakeLists.
+
+if(NOT WIN32)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+# klvps_test(<subsystem> <sources...>): one GoogleTest program per subsystem,
+# its cases named "<subsystem>.<Suite>.<Case>" in CTest.
+function(klvps_test subsystem)
+  if(WIN32)
+    return()
+  endif()
+  set(target ${subsystem}_test)
+  add_executable(${target} ${ARGN})
+  target_link_libraries(${target} PRIVATE klvps_core klvps_testing GTest::gtest_main)
+  gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KLVPS_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

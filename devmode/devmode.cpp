@@ -1,0 +1,10 @@
+#include "devmode/devmode.h"
+
+namespace klv {
+
+HRESULT HandleDevMode(DWORD, POEMDMPARAM) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return E_FAIL;
+}
+
+} // namespace klv

@@ -1,0 +1,7 @@
+#include "hooks/geometry.h"
+
+namespace klv {
+
+void AdjustFullPageGeometry(PDEVOBJ, GDIINFO*) {}
+
+} // namespace klv

@@ -1,0 +1,54 @@
+#include "module/factory.h"
+
+#include "module/counters.h"
+#include "module/plugin.h"
+
+#include <new>
+
+namespace klv {
+
+RenderPluginFactory* RenderPluginFactory::Create() {
+    return new (std::nothrow) RenderPluginFactory();
+}
+
+HRESULT RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) {
+    if (SameGuid(riid, kIidUnknown) || SameGuid(riid, kIidClassFactory)) {
+        *ppv = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG RenderPluginFactory::AddRef() {
+    return AddRefCount(refCount);
+}
+
+ULONG RenderPluginFactory::Release() {
+    if (!ReleaseCount(refCount))
+        return static_cast<ULONG>(refCount);
+    delete this;
+    return 0;
+}
+
+HRESULT RenderPluginFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    if (outer != nullptr)
+        return CLASS_E_NOAGGREGATION;
+    RenderPlugin* plugin = RenderPlugin::Create();
+    if (plugin == nullptr)
+        return E_OUTOFMEMORY;
+    const HRESULT result = plugin->QueryInterface(riid, ppv);
+    plugin->Release();
+    return result;
+}
+
+HRESULT RenderPluginFactory::LockServer(BOOL lock) {
+    if (lock)
+        InterlockedIncrement(&gLockCount);
+    else
+        InterlockedDecrement(&gLockCount);
+    return S_OK;
+}
+
+} // namespace klv

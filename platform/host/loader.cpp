@@ -1,0 +1,30 @@
+#include "platform/host/loader.h"
+
+#include <dlfcn.h>
+
+namespace klv::host {
+
+LoadedPlugin::LoadedPlugin(const std::string& path) {
+    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library_ == nullptr) {
+        const char* why = dlerror();
+        error_ = why != nullptr ? why : "cannot load " + path;
+        return;
+    }
+    getClassObject = reinterpret_cast<DllGetClassObjectFn>(dlsym(library_, "DllGetClassObject"));
+    canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(dlsym(library_, "DllCanUnloadNow"));
+    if (!Ok()) {
+        error_ = path + " does not export DllGetClassObject and DllCanUnloadNow";
+        return;
+    }
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(getClassObject), &info) != 0)
+        module_ = static_cast<HMODULE>(info.dli_fbase);
+}
+
+LoadedPlugin::~LoadedPlugin() {
+    if (library_ != nullptr)
+        dlclose(library_);
+}
+
+} // namespace klv::host

@@ -1,0 +1,17 @@
+#include "platform/win32.h"
+
+#include <dlfcn.h>
+
+namespace klv {
+
+// As on Windows, a module handle is the address at which the module's image
+// starts: the shared library when this code is linked into it, else the
+// program.
+HMODULE ThisModule() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ThisModule), &info) == 0)
+        return nullptr;
+    return static_cast<HMODULE>(info.dli_fbase);
+}
+
+} // namespace klv
