@@ -1,0 +1,86 @@
+// Cost of a hooked drawing call against calling the driver's function
+// directly through a pointer, as the engine would without the plug-in.
+#include "hooks/device_state.h"
+#include "hooks/hook_table.h"
+#include "hooks/hooks.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+__attribute__((noinline)) BOOL APIENTRY DriverStartPage(SURFOBJ* pso) {
+    benchmark::DoNotOptimize(pso);
+    return TRUE;
+}
+
+__attribute__((noinline)) BOOL APIENTRY DriverBitBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*,
+                                                     RECTL*, POINTL*, POINTL*, BRUSHOBJ*, POINTL*,
+                                                     ROP4 rop4) {
+    benchmark::DoNotOptimize(psoTrg);
+    return rop4 != 0;
+}
+
+struct Device {
+    DRVFN functions[2] = {{INDEX_DrvStartPage, klv::ToPfn(&DriverStartPage)},
+                          {INDEX_DrvBitBlt, klv::ToPfn(&DriverBitBlt)}};
+    DRVENABLEDATA enableData{0x00010000, 2, functions};
+    DEVOBJ devobj{};
+    SURFOBJ surface{};
+
+    Device() {
+        devobj.pdevOEM =
+            klv::BuildDeviceHookState(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &enableData);
+        surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
+    }
+    ~Device() { klv::FreeDeviceHookState(&devobj); }
+};
+
+void DirectStartPage(benchmark::State& state) {
+    Device device;
+    klv::PFN_DrvStartPage call = &DriverStartPage;
+    SURFOBJ* pso = &device.surface;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call);
+        benchmark::DoNotOptimize(call(pso));
+    }
+}
+BENCHMARK(DirectStartPage);
+
+void HookedStartPage(benchmark::State& state) {
+    Device device;
+    klv::PFN_DrvStartPage call = &klv::HookStartPage;
+    SURFOBJ* pso = &device.surface;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call);
+        benchmark::DoNotOptimize(call(pso));
+    }
+}
+BENCHMARK(HookedStartPage);
+
+void DirectBitBlt(benchmark::State& state) {
+    Device device;
+    klv::PFN_DrvBitBlt call = &DriverBitBlt;
+    SURFOBJ* pso = &device.surface;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call);
+        benchmark::DoNotOptimize(
+            call(pso, pso, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0xCCAA));
+    }
+}
+BENCHMARK(DirectBitBlt);
+
+void HookedBitBlt(benchmark::State& state) {
+    Device device;
+    klv::PFN_DrvBitBlt call = &klv::HookBitBlt;
+    SURFOBJ* pso = &device.surface;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call);
+        benchmark::DoNotOptimize(
+            call(pso, pso, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0xCCAA));
+    }
+}
+BENCHMARK(HookedBitBlt);
+
+} // namespace
+
+BENCHMARK_MAIN();
