@@ -282,40 +282,42 @@ BOOL APIENTRY MissingQueryDeviceSupport(SURFOBJ*, XLATEOBJ*, XFORMOBJ*, ULONG, U
 }
 
 // Each stand-in is taken with the exact type of its position's function, so
-// a prototype that drifts from the DDI's fails to compile here.
-template <typename Fn> PFN AsPfn(Fn fn) {
-    return ToPfn(fn);
-}
+// a prototype that drifts from the DDI's fails to compile here; the casts are
+// written out in place so that the table needs no start-up code.
+#define KLV_STAND_IN(Name)                                                                                   \
+    reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(static_cast<PFN_Drv##Name>(&Missing##Name)))
 
 const PFN kMissingFunctions[kHookCount] = {
-    AsPfn<PFN_DrvRealizeBrush>(MissingRealizeBrush),
-    AsPfn<PFN_DrvCopyBits>(MissingCopyBits),
-    AsPfn<PFN_DrvBitBlt>(MissingBitBlt),
-    AsPfn<PFN_DrvStretchBlt>(MissingStretchBlt),
-    AsPfn<PFN_DrvStretchBltROP>(MissingStretchBltROP),
-    AsPfn<PFN_DrvPlgBlt>(MissingPlgBlt),
-    AsPfn<PFN_DrvTransparentBlt>(MissingTransparentBlt),
-    AsPfn<PFN_DrvAlphaBlend>(MissingAlphaBlend),
-    AsPfn<PFN_DrvGradientFill>(MissingGradientFill),
-    AsPfn<PFN_DrvTextOut>(MissingTextOut),
-    AsPfn<PFN_DrvStrokePath>(MissingStrokePath),
-    AsPfn<PFN_DrvFillPath>(MissingFillPath),
-    AsPfn<PFN_DrvStrokeAndFillPath>(MissingStrokeAndFillPath),
-    AsPfn<PFN_DrvStartPage>(MissingStartPage),
-    AsPfn<PFN_DrvSendPage>(MissingSendPage),
-    AsPfn<PFN_DrvEscape>(MissingEscape),
-    AsPfn<PFN_DrvStartDoc>(MissingStartDoc),
-    AsPfn<PFN_DrvEndDoc>(MissingEndDoc),
-    AsPfn<PFN_DrvQueryFont>(MissingQueryFont),
-    AsPfn<PFN_DrvQueryFontTree>(MissingQueryFontTree),
-    AsPfn<PFN_DrvQueryFontData>(MissingQueryFontData),
-    AsPfn<PFN_DrvQueryAdvanceWidths>(MissingQueryAdvanceWidths),
-    AsPfn<PFN_DrvFontManagement>(MissingFontManagement),
-    AsPfn<PFN_DrvGetGlyphMode>(MissingGetGlyphMode),
-    AsPfn<PFN_DrvIcmCreateColorTransform>(MissingIcmCreateColorTransform),
-    AsPfn<PFN_DrvIcmDeleteColorTransform>(MissingIcmDeleteColorTransform),
-    AsPfn<PFN_DrvQueryDeviceSupport>(MissingQueryDeviceSupport),
+    KLV_STAND_IN(RealizeBrush),
+    KLV_STAND_IN(CopyBits),
+    KLV_STAND_IN(BitBlt),
+    KLV_STAND_IN(StretchBlt),
+    KLV_STAND_IN(StretchBltROP),
+    KLV_STAND_IN(PlgBlt),
+    KLV_STAND_IN(TransparentBlt),
+    KLV_STAND_IN(AlphaBlend),
+    KLV_STAND_IN(GradientFill),
+    KLV_STAND_IN(TextOut),
+    KLV_STAND_IN(StrokePath),
+    KLV_STAND_IN(FillPath),
+    KLV_STAND_IN(StrokeAndFillPath),
+    KLV_STAND_IN(StartPage),
+    KLV_STAND_IN(SendPage),
+    KLV_STAND_IN(Escape),
+    KLV_STAND_IN(StartDoc),
+    KLV_STAND_IN(EndDoc),
+    KLV_STAND_IN(QueryFont),
+    KLV_STAND_IN(QueryFontTree),
+    KLV_STAND_IN(QueryFontData),
+    KLV_STAND_IN(QueryAdvanceWidths),
+    KLV_STAND_IN(FontManagement),
+    KLV_STAND_IN(GetGlyphMode),
+    KLV_STAND_IN(IcmCreateColorTransform),
+    KLV_STAND_IN(IcmDeleteColorTransform),
+    KLV_STAND_IN(QueryDeviceSupport),
 };
+
+#undef KLV_STAND_IN
 
 } // namespace
 

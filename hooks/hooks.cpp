@@ -8,12 +8,6 @@
 namespace klv {
 namespace {
 
-// Each hook is taken with the exact type of the DDI function of its entry,
-// so a hook whose prototype drifts from the DDI's fails to compile here.
-template <typename Fn> PFN AsPfn(Fn fn) {
-    return ToPfn(fn);
-}
-
 // The first record for the index wins; later duplicates are ignored.
 PFN FindDriverFunction(const DRVENABLEDATA& enableData, ULONG iFunc) {
     const DRVFN* functions = enableData.pdrvfn;
@@ -28,35 +22,47 @@ PFN FindDriverFunction(const DRVENABLEDATA& enableData, ULONG iFunc) {
 
 } // namespace
 
+// Each hook is taken with the exact type of the DDI function of its entry,
+// so a hook whose prototype drifts from the DDI's fails to compile here. The
+// casts are written out in place (not through a helper) so that the table is
+// a constant the compiler lays out in read-only data, with no start-up code.
+#define KLV_HOOK_ENTRY(Name)                                                                                 \
+    {                                                                                                        \
+        INDEX_Drv##Name,                                                                                     \
+            reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(static_cast<PFN_Drv##Name>(&Hook##Name)))     \
+    }
+
 const DRVFN HookTable[kHookCount] = {
-    {INDEX_DrvRealizeBrush, AsPfn<PFN_DrvRealizeBrush>(HookRealizeBrush)},
-    {INDEX_DrvCopyBits, AsPfn<PFN_DrvCopyBits>(HookCopyBits)},
-    {INDEX_DrvBitBlt, AsPfn<PFN_DrvBitBlt>(HookBitBlt)},
-    {INDEX_DrvStretchBlt, AsPfn<PFN_DrvStretchBlt>(HookStretchBlt)},
-    {INDEX_DrvStretchBltROP, AsPfn<PFN_DrvStretchBltROP>(HookStretchBltROP)},
-    {INDEX_DrvPlgBlt, AsPfn<PFN_DrvPlgBlt>(HookPlgBlt)},
-    {INDEX_DrvTransparentBlt, AsPfn<PFN_DrvTransparentBlt>(HookTransparentBlt)},
-    {INDEX_DrvAlphaBlend, AsPfn<PFN_DrvAlphaBlend>(HookAlphaBlend)},
-    {INDEX_DrvGradientFill, AsPfn<PFN_DrvGradientFill>(HookGradientFill)},
-    {INDEX_DrvTextOut, AsPfn<PFN_DrvTextOut>(HookTextOut)},
-    {INDEX_DrvStrokePath, AsPfn<PFN_DrvStrokePath>(HookStrokePath)},
-    {INDEX_DrvFillPath, AsPfn<PFN_DrvFillPath>(HookFillPath)},
-    {INDEX_DrvStrokeAndFillPath, AsPfn<PFN_DrvStrokeAndFillPath>(HookStrokeAndFillPath)},
-    {INDEX_DrvStartPage, AsPfn<PFN_DrvStartPage>(HookStartPage)},
-    {INDEX_DrvSendPage, AsPfn<PFN_DrvSendPage>(HookSendPage)},
-    {INDEX_DrvEscape, AsPfn<PFN_DrvEscape>(HookEscape)},
-    {INDEX_DrvStartDoc, AsPfn<PFN_DrvStartDoc>(HookStartDoc)},
-    {INDEX_DrvEndDoc, AsPfn<PFN_DrvEndDoc>(HookEndDoc)},
-    {INDEX_DrvQueryFont, AsPfn<PFN_DrvQueryFont>(HookQueryFont)},
-    {INDEX_DrvQueryFontTree, AsPfn<PFN_DrvQueryFontTree>(HookQueryFontTree)},
-    {INDEX_DrvQueryFontData, AsPfn<PFN_DrvQueryFontData>(HookQueryFontData)},
-    {INDEX_DrvQueryAdvanceWidths, AsPfn<PFN_DrvQueryAdvanceWidths>(HookQueryAdvanceWidths)},
-    {INDEX_DrvFontManagement, AsPfn<PFN_DrvFontManagement>(HookFontManagement)},
-    {INDEX_DrvGetGlyphMode, AsPfn<PFN_DrvGetGlyphMode>(HookGetGlyphMode)},
-    {INDEX_DrvIcmCreateColorTransform, AsPfn<PFN_DrvIcmCreateColorTransform>(HookIcmCreateColorTransform)},
-    {INDEX_DrvIcmDeleteColorTransform, AsPfn<PFN_DrvIcmDeleteColorTransform>(HookIcmDeleteColorTransform)},
-    {INDEX_DrvQueryDeviceSupport, AsPfn<PFN_DrvQueryDeviceSupport>(HookQueryDeviceSupport)},
+    KLV_HOOK_ENTRY(RealizeBrush),
+    KLV_HOOK_ENTRY(CopyBits),
+    KLV_HOOK_ENTRY(BitBlt),
+    KLV_HOOK_ENTRY(StretchBlt),
+    KLV_HOOK_ENTRY(StretchBltROP),
+    KLV_HOOK_ENTRY(PlgBlt),
+    KLV_HOOK_ENTRY(TransparentBlt),
+    KLV_HOOK_ENTRY(AlphaBlend),
+    KLV_HOOK_ENTRY(GradientFill),
+    KLV_HOOK_ENTRY(TextOut),
+    KLV_HOOK_ENTRY(StrokePath),
+    KLV_HOOK_ENTRY(FillPath),
+    KLV_HOOK_ENTRY(StrokeAndFillPath),
+    KLV_HOOK_ENTRY(StartPage),
+    KLV_HOOK_ENTRY(SendPage),
+    KLV_HOOK_ENTRY(Escape),
+    KLV_HOOK_ENTRY(StartDoc),
+    KLV_HOOK_ENTRY(EndDoc),
+    KLV_HOOK_ENTRY(QueryFont),
+    KLV_HOOK_ENTRY(QueryFontTree),
+    KLV_HOOK_ENTRY(QueryFontData),
+    KLV_HOOK_ENTRY(QueryAdvanceWidths),
+    KLV_HOOK_ENTRY(FontManagement),
+    KLV_HOOK_ENTRY(GetGlyphMode),
+    KLV_HOOK_ENTRY(IcmCreateColorTransform),
+    KLV_HOOK_ENTRY(IcmDeleteColorTransform),
+    KLV_HOOK_ENTRY(QueryDeviceSupport),
 };
+
+#undef KLV_HOOK_ENTRY
 
 bool FillEnableData(DWORD, DWORD, DRVENABLEDATA* enableData) {
     if (enableData == nullptr)
