@@ -79,7 +79,9 @@ void DisableDriverStep() {
 
 DeviceHookState* BuildDeviceHookState(PDEVOBJ, PWSTR, ULONG, HSURF*, ULONG, GDIINFO*, ULONG, DEVINFO*,
                                       DRVENABLEDATA* enableData) {
-    DeviceHookState* state = new (std::nothrow) DeviceHookState;
+    // Value-initialised: every member starts at zero, including any that the
+    // injection code keeps per device.
+    DeviceHookState* state = new (std::nothrow) DeviceHookState();
     if (state == nullptr)
         return nullptr;
     for (unsigned i = 0; i < kHookCount; ++i) {

@@ -12,10 +12,30 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+// The plug-in allocates with the non-throwing new. In this program that new
+// hands out blocks filled with garbage, so that a member left uninitialised
+// shows, and fails on request.
+namespace {
+bool gFailNothrowNew = false;
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (gFailNothrowNew)
+        return nullptr;
+    try {
+        void* block = ::operator new(size);
+        std::memset(block, 0xA5, size);
+        return block;
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -382,6 +402,23 @@ TEST_F(HooksTest, ResetAndDisableSucceedWithoutTouchingTheDevices) {
     DEVOBJ empty{};
     EXPECT_EQ(plugin->DisablePDEV(&empty), S_OK);
     klv::FreeDeviceHookState(nullptr);
+    plugin->Release();
+}
+
+TEST_F(HooksTest, EnableFailsWhenTheBlockCannotBeAllocated) {
+    RenderPlugin* plugin = RenderPlugin::Create();
+    ASSERT_NE(plugin, nullptr);
+    std::vector<DRVFN> functions = FullDriverArray();
+    DRVENABLEDATA enableData{0x00010000, static_cast<ULONG>(functions.size()), functions.data()};
+    DEVOBJ devobj{};
+    GDIINFO gdiInfo{};
+    PDEVOEM devOem = reinterpret_cast<PDEVOEM>(0x1);
+    gFailNothrowNew = true;
+    const HRESULT result = plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof gdiInfo, &gdiInfo, 0,
+                                              nullptr, &enableData, &devOem);
+    gFailNothrowNew = false;
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_EQ(devOem, nullptr);
     plugin->Release();
 }
 
