@@ -16,9 +16,10 @@ struct DeviceHookState {
     // The spooler job this device renders, recorded by the StartDoc hook;
     // 0 until known.
     volatile LONG jobId;
-    // The cleaned document name this device's accounting block used; empty
-    // until then.
+    // The cleaned document name this device's accounting block used, once
+    // documentNameKnown is set.
     WCHAR documentName[kDocumentNameChars];
+    BOOL documentNameKnown;
 };
 
 // The device's block, or null.
