@@ -10,8 +10,8 @@ namespace klv {
 
 namespace {
 
-constexpr WCHAR kDefaultWatermarkText[] = u"WaterMark";
-constexpr WCHAR kDefaultWatermarkFont[] = u"Helvetica";
+constexpr WCHAR kDefaultWatermarkText[] = KLV_W("WaterMark");
+constexpr WCHAR kDefaultWatermarkFont[] = KLV_W("Helvetica");
 constexpr DWORD kDefaultWatermarkColor = 0x00E6E6E6;
 constexpr std::int16_t kDefaultWatermarkAngle = 30;
 constexpr std::uint32_t kDefaultWatermarkSize = 72;
@@ -75,7 +75,8 @@ bool ConvertDevMode(const void* source, void* target) {
         // The sizes come from the blocks' own headers. The driver's buffers
         // hold one current block, so a header claiming more is not trusted
         // beyond that.
-        const DWORD n = std::min({dm::U32(output, dm::kDwSize), dm::U32(input, dm::kDwSize), dm::kSize});
+        const DWORD n =
+            std::min<std::uint32_t>({dm::U32(output, dm::kDwSize), dm::U32(input, dm::kDwSize), dm::kSize});
         std::memmove(output, input, n);
         dm::PutU32(output, dm::kDwSize, dm::kSize);
         dm::PutU32(output, dm::kDwVersion, dm::kVersion);
