@@ -1,0 +1,152 @@
+// Text conversions and file output shared by the simulator and the
+// command line tool.
+#include "tools/simulator/simulator.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace klv::sim {
+
+std::u16string Utf8ToUtf16(const std::string& text) {
+    std::u16string out;
+    size_t i = 0;
+    const size_t n = text.size();
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    while (i < n) {
+        const unsigned char lead = byte(i);
+        char32_t cp = 0xFFFD;
+        size_t len = 1;
+        if (lead < 0x80) {
+            cp = lead;
+        } else if (lead >= 0xC2 && lead <= 0xF4) {
+            const size_t need = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            char32_t value = lead & (need == 2 ? 0x1F : need == 3 ? 0x0F : 0x07);
+            size_t k = 1;
+            for (; k < need && i + k < n && (byte(i + k) & 0xC0) == 0x80; ++k)
+                value = (value << 6) | (byte(i + k) & 0x3F);
+            if (k == need) {
+                // Overlong forms, surrogates and values above U+10FFFF are invalid.
+                const char32_t minimum = need == 2 ? 0x80 : need == 3 ? 0x800 : 0x10000;
+                if (value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF))
+                    cp = value;
+                len = need;
+            } else {
+                len = k;
+            }
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD; // a lone surrogate
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string PsString(const std::string& utf8) {
+    std::string out = "(";
+    for (char16_t unit : Utf8ToUtf16(utf8)) {
+        const unsigned value = unit < 0x100 ? unit : '?';
+        if (value == '(' || value == ')' || value == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(value));
+        } else if (value < 0x20 || value >= 0x7F) {
+            char octal[5];
+            std::snprintf(octal, sizeof octal, "\\%03o", value);
+            out += octal;
+        } else {
+            out.push_back(static_cast<char>(value));
+        }
+    }
+    out.push_back(')');
+    return out;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+    namespace fs = std::filesystem;
+    auto fail = [&](const std::string& what, int code) {
+        if (error != nullptr)
+            *error = what + ": " + std::generic_category().message(code);
+        return false;
+    };
+    if (path.empty())
+        return fail("no output file given", EINVAL);
+    const fs::path target(path);
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string temp = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+        return fail("cannot create a file in " + dir.string(), errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int code = errno;
+            close(fd);
+            unlink(temp.c_str());
+            return fail("cannot write " + path, code);
+        }
+        done += static_cast<size_t>(n);
+    }
+    // Files are created 0600 by mkstemp; give the result the usual mode.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    const bool synced = fsync(fd) == 0;
+    const int syncError = errno;
+    if (close(fd) != 0 || !synced) {
+        const int code = synced ? errno : syncError;
+        unlink(temp.c_str());
+        return fail("cannot write " + path, code);
+    }
+    if (rename(temp.c_str(), path.c_str()) != 0) {
+        const int code = errno;
+        unlink(temp.c_str());
+        return fail("cannot replace " + path, code);
+    }
+    return true;
+}
+
+} // namespace klv::sim
