@@ -660,7 +660,7 @@ Job SampleJob(int pages, const std::vector<std::string>& lines) {
         page.lines.push_back("Page " + std::to_string(p) + " of " + std::to_string(pages));
         page.lines.insert(page.lines.end(), lines.begin(), lines.end());
         // A rule under the heading, 6.5 inches long and 1 point thick.
-        page.boxes.push_back(Box{36, 52, 504, 53, 0, 0, 0});
+        page.boxes.push_back(Box{36, 51, 504, 52, 0, 0, 0});
         job.pages.push_back(std::move(page));
     }
     return job;

@@ -1,0 +1,235 @@
+#include "tools/klvps/devmode_fields.h"
+
+#include "devmode/layout.h"
+#include "tools/simulator/simulator.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+namespace klv::cli {
+
+namespace {
+
+std::uint16_t U16At(const std::vector<std::uint8_t>& b, std::uint32_t offset) {
+    return static_cast<std::uint16_t>(b[offset] | (b[offset + 1] << 8));
+}
+
+std::uint32_t U32At(const std::vector<std::uint8_t>& b, std::uint32_t offset) {
+    return static_cast<std::uint32_t>(b[offset]) | (static_cast<std::uint32_t>(b[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(b[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(b[offset + 3]) << 24);
+}
+
+void PutU32At(std::vector<std::uint8_t>& b, std::uint32_t offset, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        b[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// The text of a wide field up to its terminator or the end of its room.
+std::string ReadString(const std::vector<std::uint8_t>& b, const Field& f) {
+    std::u16string text;
+    for (std::uint32_t i = 0; i <= f.maxChars; ++i) {
+        const char16_t unit = static_cast<char16_t>(U16At(b, f.offset + 2 * i));
+        if (unit == 0)
+            break;
+        text.push_back(unit);
+    }
+    return sim::Utf16ToUtf8(text);
+}
+
+// Parses a whole decimal or 0x-hexadecimal integer.
+bool ParseInteger(const std::string& text, long long* value) {
+    if (text.empty() || text.find_first_of(" \t\n") != std::string::npos)
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    *value = std::strtoll(text.c_str(), &end, hex ? 16 : 10);
+    return errno == 0 && end != nullptr && *end == '\0';
+}
+
+bool ParseColour(const std::string& text, std::uint8_t rgb[3]) {
+    if (text.size() == 7 && text[0] == '#') {
+        for (int i = 0; i < 3; ++i) {
+            const std::string part = text.substr(1 + 2 * i, 2);
+            if (part.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+                return false;
+            rgb[i] = static_cast<std::uint8_t>(std::strtoul(part.c_str(), nullptr, 16));
+        }
+        return true;
+    }
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',', start);
+        if ((i < 2) != (comma != std::string::npos))
+            return false;
+        const std::string part = text.substr(start, i < 2 ? comma - start : std::string::npos);
+        long long v = 0;
+        if (part.find_first_not_of("0123456789") != std::string::npos || !ParseInteger(part, &v) || v > 255)
+            return false;
+        rgb[i] = static_cast<std::uint8_t>(v);
+        start = comma + 1;
+    }
+    return true;
+}
+
+// Characters that end a PostScript name; the font is written into the job
+// as a literal name.
+bool IsPostScriptName(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (unsigned char c : text) {
+        if (c <= 0x20 || c >= 0x7F)
+            return false;
+        if (std::string_view("()<>[]{}/%").find(static_cast<char>(c)) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const std::vector<Field>& Fields() {
+    static const std::vector<Field> fields = {
+        {"dwSize", dm::kDwSize, FieldKind::kU32, 0},
+        {"dwSignature", dm::kDwSignature, FieldKind::kU32, 0},
+        {"dwVersion", dm::kDwVersion, FieldKind::kU32, 0},
+        {"sSelection", dm::kSSelection, FieldKind::kS16, 0},
+        {"sFlip", dm::kSFlip, FieldKind::kS16, 0},
+        {"sFullPage", dm::kSFullPage, FieldKind::kS16, 0},
+        {"szJobName", dm::kSzJobName, FieldKind::kWide, dm::kJobNameChars - 1},
+        {"szJobPassword", dm::kSzJobPassword, FieldKind::kWide, dm::kJobPasswordChars - 1},
+        {"sWatermarkOn", dm::kSWatermarkOn, FieldKind::kS16, 0},
+        {"sWatermarkAngle", dm::kSWatermarkAngle, FieldKind::kS16, 0},
+        {"lWatermarkSize", dm::kLWatermarkSize, FieldKind::kS32, 0},
+        {"rgbWatermarkColor", dm::kRgbWatermarkColor, FieldKind::kColour, 0},
+        {"szWatermarkText", dm::kSzWatermarkText, FieldKind::kWide, dm::kWatermarkTextChars - 1},
+        {"szWatermarkFont", dm::kSzWatermarkFont, FieldKind::kWide, dm::kWatermarkFontChars - 1},
+        {"bOptionFlag", dm::kBOptionFlag, FieldKind::kU8, 0},
+        {"dwOptionValue", dm::kDwOptionValue, FieldKind::kU32, 0},
+    };
+    return fields;
+}
+
+const Field* FindField(const std::string& name) {
+    for (const Field& f : Fields()) {
+        if (name == f.name)
+            return &f;
+    }
+    return nullptr;
+}
+
+nlohmann::ordered_json DevModeToJson(const std::vector<std::uint8_t>& block) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
+    if (block.size() < kDevModeBytes)
+        return out;
+    for (const Field& f : Fields()) {
+        switch (f.kind) {
+        case FieldKind::kU8:
+            out[f.name] = block[f.offset];
+            break;
+        case FieldKind::kS16:
+            out[f.name] = static_cast<std::int16_t>(U16At(block, f.offset));
+            break;
+        case FieldKind::kU32:
+            out[f.name] = U32At(block, f.offset);
+            break;
+        case FieldKind::kS32:
+            out[f.name] = static_cast<std::int32_t>(U32At(block, f.offset));
+            break;
+        case FieldKind::kColour:
+            out[f.name] = {
+                {"red", block[f.offset]}, {"green", block[f.offset + 1]}, {"blue", block[f.offset + 2]}};
+            break;
+        case FieldKind::kWide:
+            out[f.name] = ReadString(block, f);
+            break;
+        }
+    }
+    return out;
+}
+
+bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assignment, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error != nullptr)
+            *error = what;
+        return false;
+    };
+    if (block.size() != kDevModeBytes)
+        return fail("the device mode is not " + std::to_string(kDevModeBytes) + " bytes long");
+    const size_t eq = assignment.find('=');
+    if (eq == std::string::npos)
+        return fail("'" + assignment + "' is not of the form FIELD=VALUE");
+    const std::string name = assignment.substr(0, eq);
+    const std::string value = assignment.substr(eq + 1);
+    const Field* f = FindField(name);
+    if (f == nullptr) {
+        std::string known;
+        for (const Field& k : Fields())
+            known += std::string(known.empty() ? "" : ", ") + k.name;
+        return fail("unknown field '" + name + "' (fields: " + known + ")");
+    }
+
+    long long number = 0;
+    auto checkRange = [&](long long lo, long long hi) {
+        if (!ParseInteger(value, &number))
+            return fail(name + ": '" + value + "' is not a number");
+        if (number < lo || number > hi)
+            return fail(name + ": " + value + " is outside " + std::to_string(lo) + " to " +
+                        std::to_string(hi));
+        return true;
+    };
+    switch (f->kind) {
+    case FieldKind::kU8:
+        if (!checkRange(0, 255))
+            return false;
+        block[f->offset] = static_cast<std::uint8_t>(number);
+        return true;
+    case FieldKind::kS16:
+        if (!checkRange(std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()))
+            return false;
+        block[f->offset] = static_cast<std::uint8_t>(number & 0xFF);
+        block[f->offset + 1] = static_cast<std::uint8_t>((number >> 8) & 0xFF);
+        return true;
+    case FieldKind::kU32:
+        if (!checkRange(0, std::numeric_limits<std::uint32_t>::max()))
+            return false;
+        PutU32At(block, f->offset, static_cast<std::uint32_t>(number));
+        return true;
+    case FieldKind::kS32:
+        if (!checkRange(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))
+            return false;
+        PutU32At(block, f->offset, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
+        return true;
+    case FieldKind::kColour: {
+        std::uint8_t rgb[3];
+        if (!ParseColour(value, rgb))
+            return fail(name + ": '" + value + "' is not a colour (R,G,B with 0 to 255 each, or #RRGGBB)");
+        for (int i = 0; i < 3; ++i)
+            block[f->offset + i] = rgb[i];
+        return true;
+    }
+    case FieldKind::kWide: {
+        const std::u16string text = sim::Utf8ToUtf16(value);
+        if (sim::Utf16ToUtf8(text) != value)
+            return fail(name + ": the value is not valid UTF-8");
+        if (text.size() > f->maxChars)
+            return fail(name + ": " + std::to_string(text.size()) + " characters, at most " +
+                        std::to_string(f->maxChars) + " allowed");
+        if (f->offset == dm::kSzWatermarkFont && !IsPostScriptName(value))
+            return fail(name + ": '" + value +
+                        "' is not a PostScript font name (printable ASCII without spaces or ()<>[]{}/%)");
+        const std::uint32_t room = f->maxChars + 1;
+        for (std::uint32_t i = 0; i < room; ++i) {
+            const char16_t unit = i < text.size() ? text[i] : 0;
+            block[f->offset + 2 * i] = static_cast<std::uint8_t>(unit & 0xFF);
+            block[f->offset + 2 * i + 1] = static_cast<std::uint8_t>(unit >> 8);
+        }
+        return true;
+    }
+    }
+    return fail("unsupported field");
+}
+
+} // namespace klv::cli

@@ -1,0 +1,320 @@
+// klvps: drives the plug-in library outside the printer driver. It prints
+// sample jobs through a driver simulator, renders pages of PostScript with
+// Ghostscript, and creates, shows and edits private device-mode files.
+#include "platform/host/host.h"
+#include "testing/ghostscript.h"
+#include "tools/klvps/devmode_fields.h"
+#include "tools/simulator/simulator.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#ifndef KLVPS_DEFAULT_PLUGIN
+#define KLVPS_DEFAULT_PLUGIN "libklvps.so"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using klv::cli::kDevModeBytes;
+
+// A failure to report: the message goes to stderr and the command exits 1.
+struct Failure {
+    std::string message;
+};
+
+std::string DefaultPlugin() {
+    const char* configured = std::getenv("KLVPS_PLUGIN");
+    return configured != nullptr && *configured != '\0' ? configured : KLVPS_DEFAULT_PLUGIN;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        throw Failure{path + ": no such file"};
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure{path + ": cannot be read"};
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw Failure{path + ": cannot be read"};
+    return bytes;
+}
+
+std::vector<std::uint8_t> ReadDevMode(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    if (bytes.size() != kDevModeBytes)
+        throw Failure{path + ": a device mode file holds " + std::to_string(kDevModeBytes) +
+                      " bytes, this one " + std::to_string(bytes.size())};
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+void WriteOutput(const std::string& path, const std::string& bytes) {
+    std::string error;
+    if (!klv::sim::WriteFileAtomically(path, bytes, &error))
+        throw Failure{error};
+}
+
+void OpenPlugin(klv::sim::Simulator& sim, const std::string& path) {
+    std::string error;
+    if (!sim.Open(path, &error))
+        throw Failure{error};
+}
+
+void ApplyAll(std::vector<std::uint8_t>& block, const std::vector<std::string>& assignments) {
+    for (const std::string& a : assignments) {
+        std::string error;
+        if (!klv::cli::ApplyAssignment(block, a, &error))
+            throw Failure{error};
+    }
+}
+
+struct PrintOptions {
+    std::string plugin;
+    std::string devmode;
+    std::vector<std::string> sets;
+    std::string user = "user1";
+    std::string document = "Document";
+    DWORD jobId = 1;
+    int pages = 1;
+    std::vector<std::string> text;
+    std::string paper = "letter";
+    int dpi = 600;
+    int codepage = 0;
+    std::string output;
+};
+
+void Print(const PrintOptions& o) {
+    if (o.codepage != 0) {
+        // The plug-in converts text to the ANSI code page it finds in the
+        // environment when it is loaded; check that the host supports it.
+        if (!klv::host::SetAnsiCodePage(static_cast<UINT>(o.codepage)))
+            throw Failure{"code page " + std::to_string(o.codepage) + " is not supported on this host"};
+        setenv("KLVPS_ANSI_CODEPAGE", std::to_string(o.codepage).c_str(), 1);
+    }
+    klv::sim::Simulator sim;
+    OpenPlugin(sim, o.plugin);
+
+    std::vector<std::uint8_t> block;
+    std::string error;
+    if (!o.devmode.empty()) {
+        block = ReadDevMode(o.devmode);
+    } else if (!o.sets.empty()) {
+        block = sim.DefaultDevMode(&error);
+        if (block.empty())
+            throw Failure{error};
+    }
+    ApplyAll(block, o.sets);
+
+    std::vector<std::string> lines = o.text;
+    if (lines.empty())
+        lines = {"This page was printed through the klvps driver simulator.", "Document: " + o.document};
+    klv::sim::Job job = klv::sim::SampleJob(o.pages, lines);
+    job.user = o.user;
+    job.document = o.document;
+    job.jobId = o.jobId;
+    job.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.dpi = o.dpi;
+    if (!block.empty())
+        job.devmode = block;
+
+    const bool report = o.pages > 1;
+    const klv::sim::JobResult result = sim.Run(job, [&](int page, int pages) {
+        if (report)
+            std::cerr << "klvps: page " << page << " of " << pages << " written\n";
+    });
+    if (!result.ok)
+        throw Failure{"the job failed: " + result.error};
+    WriteOutput(o.output, result.postscript);
+    const HRESULT unload = sim.Close();
+    if (unload != S_OK)
+        std::cerr << "klvps: warning: the plug-in reports that it cannot be unloaded\n";
+    std::cerr << "klvps: wrote " << o.output << " (" << o.pages << (o.pages == 1 ? " page, " : " pages, ")
+              << result.postscript.size() << " bytes)\n";
+}
+
+void Preview(const std::string& input, const std::string& output, int page, int dpi) {
+    const std::string postscript = ReadFile(input);
+    klv::testing::TempDir dir;
+    const fs::path png = dir.Path() / "page.png";
+    const klv::testing::GsRun run = klv::testing::RunGhostscript(
+        postscript, {"-sDEVICE=png16m", "-r" + std::to_string(dpi), "-dFirstPage=" + std::to_string(page),
+                     "-dLastPage=" + std::to_string(page), "-sOutputFile=" + png.string()});
+    if (!run.started)
+        throw Failure{"cannot run Ghostscript (" + klv::testing::GhostscriptProgram() + "): " + run.output};
+    if (run.postscriptError)
+        throw Failure{input + ": PostScript error /" + run.errorName + " in " + run.errorCommand +
+                      "\n--- Ghostscript output ---\n" + run.output};
+    if (!run.ok)
+        throw Failure{input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) + ")\n" +
+                      run.output};
+    std::error_code ec;
+    if (!fs::exists(png, ec) || fs::file_size(png, ec) == 0)
+        throw Failure{input + ": there is no page " + std::to_string(page)};
+    WriteOutput(output, ReadFile(png.string()));
+    std::cerr << "klvps: wrote " << output << " (page " << page << " at " << dpi << " dpi)\n";
+}
+
+void DevModeNew(const std::string& plugin, const std::string& output, const std::vector<std::string>& sets) {
+    klv::sim::Simulator sim;
+    OpenPlugin(sim, plugin);
+    std::string error;
+    std::vector<std::uint8_t> block = sim.DefaultDevMode(&error);
+    if (block.empty())
+        throw Failure{error};
+    if (block.size() != kDevModeBytes)
+        throw Failure{"the plug-in's device mode holds " + std::to_string(block.size()) + " bytes, not " +
+                      std::to_string(kDevModeBytes)};
+    ApplyAll(block, sets);
+    WriteOutput(output, std::string(block.begin(), block.end()));
+}
+
+void DevModeShow(const std::string& file) {
+    const std::vector<std::uint8_t> block = ReadDevMode(file);
+    std::cout << klv::cli::DevModeToJson(block).dump(2) << "\n";
+}
+
+void DevModeSet(const std::string& file, const std::vector<std::string>& assignments) {
+    std::vector<std::uint8_t> block = ReadDevMode(file);
+    ApplyAll(block, assignments);
+    WriteOutput(file, std::string(block.begin(), block.end()));
+}
+
+void Info(const std::string& plugin) {
+    klv::sim::Simulator sim;
+    OpenPlugin(sim, plugin);
+    char signature[16];
+    std::snprintf(signature, sizeof signature, "0x%08X", sim.Signature());
+    std::cout << "plug-in:       " << plugin << "\n"
+              << "signature:     " << signature << "\n"
+              << "version:       " << sim.Version() << "\n"
+              << "device mode:   " << sim.DevModeSize() << " bytes\n"
+              << "hooked calls:  " << sim.HookTable().c << "\n";
+    if (sim.Close() != S_OK)
+        throw Failure{"the plug-in reports that it cannot be unloaded after release"};
+}
+
+std::string FieldList() {
+    std::string list;
+    for (const klv::cli::Field& f : klv::cli::Fields())
+        list += std::string(list.empty() ? "" : ", ") + f.name;
+    return list;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"klvps: drive the klvps rendering plug-in outside the printer driver.\n"
+                 "The plug-in library is taken from --plugin, else $KLVPS_PLUGIN, else " KLVPS_DEFAULT_PLUGIN
+                 "."};
+    app.require_subcommand(1);
+    const std::string setHelp = "Set a device-mode field, FIELD=VALUE (repeatable). Fields: " + FieldList() +
+                                ". Strings are UTF-8; colours are R,G,B or #RRGGBB.";
+
+    PrintOptions print;
+    print.plugin = DefaultPlugin();
+    CLI::App* printCmd =
+        app.add_subcommand("print", "Print a sample job through the driver simulator and the "
+                                    "plug-in, writing the PostScript job to a file.");
+    printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
+    printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
+        ->check(CLI::ExistingFile);
+    printCmd->add_option("--set", print.sets, setHelp)->allow_extra_args(false);
+    printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();
+    printCmd->add_option("--document", print.document, "Document name of the spooler job")
+        ->capture_default_str();
+    printCmd->add_option("--job-id", print.jobId, "Spooler job id")
+        ->check(CLI::Range(1u, 0x7FFFFFFFu))
+        ->capture_default_str();
+    printCmd->add_option("--pages", print.pages, "Number of pages")
+        ->check(CLI::Range(1, 10000))
+        ->capture_default_str();
+    printCmd->add_option("--text", print.text, "A text line printed on every page (repeatable)")
+        ->allow_extra_args(false);
+    printCmd->add_option("--paper", print.paper, "Paper size")
+        ->check(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
+        ->transform(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
+        ->capture_default_str();
+    printCmd->add_option("--dpi", print.dpi, "Device resolution in dots per inch")
+        ->check(CLI::Range(72, 2400))
+        ->capture_default_str();
+    printCmd
+        ->add_option("--codepage", print.codepage,
+                     "ANSI code page the plug-in converts text to (default: $KLVPS_ANSI_CODEPAGE, else 1252)")
+        ->check(CLI::Range(1, 65535));
+    printCmd->add_option("-o,--output", print.output, "PostScript file to write")->required();
+
+    std::string previewInput, previewOutput;
+    int previewPage = 1, previewDpi = 72;
+    CLI::App* previewCmd =
+        app.add_subcommand("preview", "Render one page of a PostScript file to a PNG image with Ghostscript "
+                                      "(fails when Ghostscript reports a PostScript error).");
+    previewCmd->add_option("input", previewInput, "PostScript file")->required();
+    previewCmd->add_option("-o,--output", previewOutput, "PNG file to write")->required();
+    previewCmd->add_option("--page", previewPage, "Page to render, from 1")
+        ->check(CLI::Range(1, 100000))
+        ->capture_default_str();
+    previewCmd->add_option("--dpi", previewDpi, "Resolution of the image")
+        ->check(CLI::Range(10, 1200))
+        ->capture_default_str();
+
+    CLI::App* devmodeCmd = app.add_subcommand("devmode", "Create, show and edit private device-mode files.");
+    devmodeCmd->require_subcommand(1);
+    std::string newPlugin = DefaultPlugin(), newOutput;
+    std::vector<std::string> newSets;
+    CLI::App* newCmd =
+        devmodeCmd->add_subcommand("new", "Write the plug-in's default device mode to a file.");
+    newCmd->add_option("--plugin", newPlugin, "Plug-in library to load")->capture_default_str();
+    newCmd->add_option("--set", newSets, setHelp)->allow_extra_args(false);
+    newCmd->add_option("-o,--output", newOutput, "Device-mode file to write")->required();
+
+    std::string showFile;
+    CLI::App* showCmd =
+        devmodeCmd->add_subcommand("show", "Print the named fields of a device-mode file as JSON.");
+    showCmd->add_option("file", showFile, "Device-mode file")->required();
+
+    std::string setFile;
+    std::vector<std::string> setAssignments;
+    CLI::App* setCmd = devmodeCmd->add_subcommand(
+        "set", "Change fields of a device-mode file in place: FIELD=VALUE ... Fields: " + FieldList() +
+                   ". Nothing is written unless every assignment is valid.");
+    setCmd->add_option("file", setFile, "Device-mode file")->required();
+    setCmd->add_option("assignments", setAssignments, "FIELD=VALUE")->required();
+
+    std::string infoPlugin = DefaultPlugin();
+    CLI::App* infoCmd = app.add_subcommand("info", "Load the plug-in and print its signature and version.");
+    infoCmd->add_option("--plugin", infoPlugin, "Plug-in library to load")->capture_default_str();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+
+    try {
+        if (printCmd->parsed())
+            Print(print);
+        else if (previewCmd->parsed())
+            Preview(previewInput, previewOutput, previewPage, previewDpi);
+        else if (newCmd->parsed())
+            DevModeNew(newPlugin, newOutput, newSets);
+        else if (showCmd->parsed())
+            DevModeShow(showFile);
+        else if (setCmd->parsed())
+            DevModeSet(setFile, setAssignments);
+        else if (infoCmd->parsed())
+            Info(infoPlugin);
+    } catch (const Failure& f) {
+        std::cerr << "klvps: " << f.message << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "klvps: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
