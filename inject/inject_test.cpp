@@ -64,8 +64,9 @@ TEST(Dispatch, WatermarkInvocationOnEveryPage) {
         for (int page = 0; page < 3; ++page) {
             const auto writes = device.Inject(PSINJECT_BEGINPAGESETUP);
             ASSERT_EQ(writes.size(), c.writes) << "switch " << c.watermarkOn;
-            if (c.writes != 0)
+            if (c.writes != 0) {
                 EXPECT_EQ(writes[0], kInvocation); // the bytes before the resource's zero byte
+            }
         }
     }
 }

@@ -131,7 +131,7 @@ TEST(ClassObject, ObjectsOutliveTheirFactory) {
 }
 
 TEST(ModuleEntry, DllMainAcceptsEveryReason) {
-    for (DWORD reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH, 99u})
+    for (DWORD reason : {DWORD{DLL_PROCESS_ATTACH}, DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH}, DWORD{DLL_PROCESS_DETACH}, DWORD{99}})
         EXPECT_EQ(DllMain(nullptr, reason, nullptr), TRUE);
 }
 

@@ -5,10 +5,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iconv.h>
-#include <string>
 
 namespace {
 
@@ -19,9 +19,10 @@ constexpr int kMaxCharBytes = 8;
 std::atomic<UINT> gAnsiCodePage{0};
 
 iconv_t OpenConverter(UINT codePage) {
-    const std::string number = std::to_string(codePage);
-    for (const std::string& name : {"CP" + number, "WINDOWS-" + number}) {
-        iconv_t cd = iconv_open(name.c_str(), "UTF-16LE");
+    for (const char* pattern : {"CP%u", "WINDOWS-%u"}) {
+        char name[32];
+        std::snprintf(name, sizeof(name), pattern, codePage);
+        iconv_t cd = iconv_open(name, "UTF-16LE");
         if (cd != reinterpret_cast<iconv_t>(-1))
             return cd;
     }

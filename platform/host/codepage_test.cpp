@@ -49,7 +49,7 @@ TEST(CodePage, MeasuresAndRefusesShortBuffers) {
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), 4);
     char out[3] = {'x', 'x', 'x'};
     SetLastError(0);
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out, 3, nullptr, nullptr), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out, 2, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(out[0], 'a'); // whole characters only: the double-byte one did not fit
     EXPECT_EQ(out[1], 'x');

@@ -32,8 +32,9 @@ TEST(ModuleResources, FoundOnlyByTheirModuleTypeAndId) {
         SetLastError(0);
         HRSRC found = FindResourceW(c.module, MAKEINTRESOURCEW(c.id), MAKEINTRESOURCEW(c.type));
         EXPECT_EQ(found != nullptr, c.found);
-        if (!c.found)
+        if (!c.found) {
             EXPECT_EQ(GetLastError(), c.error);
+        }
     }
     EXPECT_EQ(LoadResource(self, nullptr), nullptr);
     EXPECT_EQ(SizeofResource(self, nullptr), 0u);
