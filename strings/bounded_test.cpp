@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,108 +13,99 @@ namespace {
 
 constexpr char kGuard = '#';
 
-// A destination of `size` bytes filled with a guard byte, so that writes
-// past the terminator or the capacity show up.
-std::vector<char> Guarded(std::size_t size) {
-    return std::vector<char>(size, kGuard);
-}
-
-struct CopyCase {
+// One call on a 32-byte destination that starts as `initial` (no terminator
+// added) followed by guard bytes.
+struct Case {
     const char* name;
+    std::string initial;
     DWORD capacity;
-    std::string source;
+    std::function<HRESULT(char*, DWORD)> call;
     HRESULT result;
-    std::string expected; // empty and result E_INVALIDARG: nothing written
+    std::string expected; // the destination's first bytes afterwards
 };
-void PrintTo(const CopyCase& c, std::ostream* os) {
+void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
-class BoundedCopyTest : public ::testing::TestWithParam<CopyCase> {};
+class BoundedTest : public ::testing::TestWithParam<Case> {};
 
-TEST_P(BoundedCopyTest, CopiesAndCuts) {
-    const CopyCase& c = GetParam();
-    std::vector<char> buffer = Guarded(32);
-    EXPECT_EQ(BoundedCopy(buffer.data(), c.capacity, c.source.c_str()), c.result);
-    if (c.result == E_INVALIDARG) {
-        EXPECT_EQ(buffer, Guarded(32)) << "a rejected capacity writes nothing";
-        return;
-    }
-    EXPECT_EQ(std::string(buffer.data()), c.expected);
-    // Nothing beyond the terminator is touched.
-    for (std::size_t i = c.expected.size() + 1; i < buffer.size(); ++i)
-        ASSERT_EQ(buffer[i], kGuard) << "byte " << i;
+TEST_P(BoundedTest, WritesWithinCapacity) {
+    const Case& c = GetParam();
+    std::vector<char> buffer(32, kGuard);
+    std::copy(c.initial.begin(), c.initial.end(), buffer.begin());
+    const std::vector<char> before = buffer;
+    EXPECT_EQ(c.call(buffer.data(), c.capacity), c.result);
+    EXPECT_EQ(std::string(buffer.data(), c.expected.size()), c.expected);
+    // Nothing past the written text, and nothing at or past the capacity.
+    const std::size_t untouched = std::min<std::size_t>(c.expected.size(), c.capacity);
+    for (std::size_t i = std::max<std::size_t>(untouched, c.initial.size()); i < buffer.size(); ++i)
+        ASSERT_EQ(buffer[i], before[i]) << "byte " << i;
 }
 
+std::function<HRESULT(char*, DWORD)> Copy(const char* source) {
+    return [source](char* d, DWORD n) { return BoundedCopy(d, n, source); };
+}
+std::function<HRESULT(char*, DWORD)> Append(const char* source) {
+    return [source](char* d, DWORD n) { return BoundedAppend(d, n, source); };
+}
+std::function<HRESULT(char*, DWORD)> Int(const char* format, int value) {
+    return [format, value](char* d, DWORD n) { return BoundedFormat(d, n, format, value); };
+}
+std::function<HRESULT(char*, DWORD)> Colour(double r, double g, double b) {
+    return [r, g, b](char* d, DWORD n) { return BoundedFormat(d, n, "%1.2f %1.2f %1.2f", r, g, b); };
+}
+std::function<HRESULT(char*, DWORD)> Text(std::size_t length) {
+    return [length](char* d, DWORD n) { return BoundedFormat(d, n, "%s", std::string(length, 'x').c_str()); };
+}
+std::string Z(const std::string& text) {
+    return text + std::string(1, '\0');
+}
+
+constexpr double kScale = 0.00392156862745098;
+
 INSTANTIATE_TEST_SUITE_P(
-    Table, BoundedCopyTest,
-    ::testing::Values(CopyCase{"Capacity0", 0, "abc", E_INVALIDARG, ""},
-                      CopyCase{"Capacity0x80000000", 0x80000000u, "abc", E_INVALIDARG, ""},
-                      CopyCase{"CapacityMaxUInt", 0xFFFFFFFFu, "abc", E_INVALIDARG, ""},
-                      CopyCase{"Capacity1Empty", 1, "", S_OK, ""},
-                      CopyCase{"Capacity1OneChar", 1, "a", kInsufficientBuffer, ""},
-                      CopyCase{"ShorterThanCapacity", 10, "abc", S_OK, "abc"},
-                      CopyCase{"ExactFit", 10, "123456789", S_OK, "123456789"},
-                      CopyCase{"OneOver", 10, "1234567890", kInsufficientBuffer, "123456789"},
-                      CopyCase{"FarOver", 4, "abcdefghij", kInsufficientBuffer, "abc"}),
+    Copy, BoundedTest,
+    ::testing::Values(Case{"Capacity0", "", 0, Copy("abc"), E_INVALIDARG, ""},
+                      Case{"Capacity0x80000000", "", 0x80000000u, Copy("abc"), E_INVALIDARG, ""},
+                      Case{"Capacity1Empty", "", 1, Copy(""), S_OK, Z("")},
+                      Case{"Capacity1OneChar", "", 1, Copy("a"), kInsufficientBuffer, Z("")},
+                      Case{"ExactFit", "", 10, Copy("123456789"), S_OK, Z("123456789")},
+                      Case{"OneOver", "", 10, Copy("1234567890"), kInsufficientBuffer, Z("123456789")},
+                      Case{"LargestCapacity", "", kMaxBoundedCapacity, Copy("abc"), S_OK, Z("abc")}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BoundedCopy, AcceptsLargestCapacity) {
-    char buffer[8];
-    EXPECT_EQ(BoundedCopy(buffer, kMaxBoundedCapacity, "abc"), S_OK);
-    EXPECT_STREQ(buffer, "abc");
-}
-
-struct WideCase {
-    const char* name;
-    DWORD capacity;
-    std::u16string source;
-    HRESULT result;
-    std::u16string expected;
-};
-void PrintTo(const WideCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BoundedCopyWideTest : public ::testing::TestWithParam<WideCase> {};
-
-TEST_P(BoundedCopyWideTest, CopiesUnitByUnit) {
-    const WideCase& c = GetParam();
-    WCHAR buffer[16];
-    for (WCHAR& unit : buffer)
-        unit = 0x2323;
-    std::vector<WCHAR> source(c.source.begin(), c.source.end());
-    source.push_back(0);
-    EXPECT_EQ(BoundedCopyWide(buffer, c.capacity, source.data()), c.result);
-    if (c.result == E_INVALIDARG) {
-        EXPECT_EQ(buffer[0], 0x2323);
-        return;
-    }
-    std::u16string copied;
-    for (std::size_t i = 0; buffer[i] != 0; ++i)
-        copied.push_back(static_cast<char16_t>(buffer[i]));
-    EXPECT_EQ(copied, c.expected);
-    EXPECT_EQ(buffer[c.expected.size() + 1], 0x2323);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Append, BoundedTest,
+    ::testing::Values(Case{"Capacity0", Z("ab"), 0, Append("c"), E_INVALIDARG, Z("ab")},
+                      Case{"ExactFit", Z("ab"), 5, Append("cd"), S_OK, Z("abcd")},
+                      Case{"OneOver", Z("ab"), 4, Append("cd"), kInsufficientBuffer, Z("abc")},
+                      Case{"FullEmptySource", Z("abc"), 4, Append(""), S_OK, Z("abc")},
+                      Case{"FullNonEmptySource", Z("abc"), 4, Append("d"), kInsufficientBuffer, Z("abc")},
+                      Case{"NoTerminator", "abcd", 4, Append("e"), E_INVALIDARG, "abcd"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, BoundedCopyWideTest,
-    ::testing::Values(WideCase{"Capacity0", 0, u"ab", E_INVALIDARG, u""},
-                      WideCase{"Capacity0x80000000", 0x80000000u, u"ab", E_INVALIDARG, u""},
-                      WideCase{"Capacity1Empty", 1, u"", S_OK, u""},
-                      WideCase{"Capacity1OneChar", 1, u"a", kInsufficientBuffer, u""},
-                      WideCase{"ExactFit", 10, u"WaterMark", S_OK, u"WaterMark"},
-                      WideCase{"OneOver", 9, u"WaterMark", kInsufficientBuffer, u"WaterMar"},
-                      // Units are copied one by one: a cut may split a pair.
-                      WideCase{"SplitsSurrogatePair", 3, u"a\U0001F600", kInsufficientBuffer, u"a\xD83D"}),
+    Format, BoundedTest,
+    ::testing::Values(
+        Case{"Capacity0", "", 0, Int("%d", 5), E_INVALIDARG, ""},
+        Case{"Capacity0x80000000", "", 0x80000000u, Int("%d", 5), E_INVALIDARG, ""},
+        Case{"Capacity1", "", 1, Int("%d", 7), kInsufficientBuffer, Z("")},
+        Case{"Decimal", "", 16, Int("%d", -32768), S_OK, Z("-32768")},
+        Case{"DecimalOneOver", "", 6, Int("%d", -32768), kInsufficientBuffer, Z("-3276")},
+        Case{"Hex", "", 16, Int("%x", 0x1F2E), S_OK, Z("1f2e")},
+        Case{"HexWithZero", "", 16, Int("0%x", 0xA), S_OK, Z("0a")},
+        Case{"Colour", "", 16, Colour(0, 128 * kScale, 230 * kScale), S_OK, Z("0.00 0.50 0.90")},
+        Case{"ColourWidest", "", 16, Colour(1, 1, 1), S_OK, Z("1.00 1.00 1.00")},
+        Case{"FifteenFitSixteen", "", 16, Text(15), S_OK, Z(std::string(15, 'x'))},
+        Case{"SixteenCutToFifteen", "", 16, Text(16), kInsufficientBuffer, Z(std::string(15, 'x'))}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LengthCase {
     const char* name;
-    std::string bytes; // buffer contents; no terminator is added
+    std::string bytes; // no terminator added
     DWORD capacity;
     HRESULT result;
-    DWORD length; // expected out value (kUnset: left as it was)
+    DWORD length; // kUnset: the out value is left as it was
 };
 void PrintTo(const LengthCase& c, std::ostream* os) {
     *os << c.name;
@@ -131,138 +122,26 @@ TEST_P(BoundedLengthTest, FindsTerminatorWithinCapacity) {
     EXPECT_EQ(length, c.length);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, BoundedLengthTest,
-    ::testing::Values(
-        LengthCase{"Capacity0", std::string("\0", 1), 0, E_INVALIDARG, kUnset},
-        LengthCase{"Empty", std::string("\0", 1), 1, S_OK, 0},
-        LengthCase{"TerminatorAtLastSlot", std::string("abc\0", 4), 4, S_OK, 3},
-        LengthCase{"NoTerminatorWithinCapacity", std::string("abcd\0", 5), 4, E_INVALIDARG, kUnset},
-        LengthCase{"Capacity0x80000000", std::string("\0", 1), 0x80000000u, E_INVALIDARG, kUnset}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(BoundedLength, AcceptsNullOut) {
-    EXPECT_EQ(BoundedLength("abc", 8, nullptr), S_OK);
-}
-
-struct AppendCase {
-    const char* name;
-    std::string initial; // no terminator added: bytes as they stand
-    DWORD capacity;
-    std::string source;
-    HRESULT result;
-    std::string expected; // the buffer's first `capacity` bytes afterwards
-};
-void PrintTo(const AppendCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BoundedAppendTest : public ::testing::TestWithParam<AppendCase> {};
-
-TEST_P(BoundedAppendTest, JoinsAndCuts) {
-    const AppendCase& c = GetParam();
-    std::vector<char> buffer = Guarded(32);
-    std::memcpy(buffer.data(), c.initial.data(), c.initial.size());
-    EXPECT_EQ(BoundedAppend(buffer.data(), c.capacity, c.source.c_str()), c.result);
-    EXPECT_EQ(std::string(buffer.data(), c.expected.size()), c.expected);
-    for (std::size_t i = std::max<std::size_t>(c.capacity, c.initial.size()); i < buffer.size(); ++i)
-        ASSERT_EQ(buffer[i], kGuard) << "nothing written at or past the capacity, byte " << i;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, BoundedAppendTest,
-    ::testing::Values(
-        AppendCase{"Capacity0", std::string("ab\0", 3), 0, "c", E_INVALIDARG, std::string("ab\0", 3)},
-        AppendCase{"Fits", std::string("ab\0", 3), 8, "cd", S_OK, std::string("abcd\0", 5)},
-        AppendCase{"ExactFit", std::string("ab\0", 3), 5, "cd", S_OK, std::string("abcd\0", 5)},
-        AppendCase{"OneOver", std::string("ab\0", 3), 4, "cd", kInsufficientBuffer, std::string("abc\0", 4)},
-        AppendCase{"FullEmptySource", std::string("abc\0", 4), 4, "", S_OK, std::string("abc\0", 4)},
-        AppendCase{"FullNonEmptySource", std::string("abc\0", 4), 4, "d", kInsufficientBuffer,
-                   std::string("abc\0", 4)},
-        AppendCase{"NoTerminator", "abcd", 4, "e", E_INVALIDARG, "abcd"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct FormatCase {
-    const char* name;
-    DWORD capacity;
-    const char* format;
-    int kind; // 0: one int, 1: three doubles
-    int number;
-    double red, green, blue;
-    HRESULT result;
-    std::string expected;
-};
-void PrintTo(const FormatCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-HRESULT RunFormat(char* buffer, const FormatCase& c) {
-    if (c.kind == 0)
-        return BoundedFormat(buffer, c.capacity, c.format, c.number);
-    return BoundedFormat(buffer, c.capacity, c.format, c.red, c.green, c.blue);
-}
-
-class BoundedFormatTest : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(BoundedFormatTest, FormatsWithinCapacity) {
-    const FormatCase& c = GetParam();
-    std::vector<char> buffer = Guarded(32);
-    EXPECT_EQ(RunFormat(buffer.data(), c), c.result);
-    if (c.result == E_INVALIDARG) {
-        EXPECT_EQ(buffer, Guarded(32));
-        return;
-    }
-    EXPECT_EQ(std::string(buffer.data()), c.expected);
-    for (std::size_t i = c.capacity; i < buffer.size(); ++i)
-        ASSERT_EQ(buffer[i], kGuard) << "byte " << i;
-}
-
-const double kScale = 0.00392156862745098;
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, BoundedFormatTest,
-    ::testing::Values(FormatCase{"Capacity0", 0, "%d", 0, 5, 0, 0, 0, E_INVALIDARG, ""},
-                      FormatCase{"Capacity0x80000000", 0x80000000u, "%d", 0, 5, 0, 0, 0, E_INVALIDARG, ""},
-                      FormatCase{"DecimalNegative", 16, "%d", 0, -32768, 0, 0, 0, S_OK, "-32768"},
-                      FormatCase{"Hex", 16, "%x", 0, 0x1F2E, 0, 0, 0, S_OK, "1f2e"},
-                      FormatCase{"HexWithZero", 16, "0%x", 0, 0xA, 0, 0, 0, S_OK, "0a"},
-                      FormatCase{"Colour", 16, "%1.2f %1.2f %1.2f", 1, 0, 230 * kScale, 128 * kScale,
-                                 255 * kScale, S_OK, "0.90 0.50 1.00"},
-                      FormatCase{"ColourZero", 16, "%1.2f %1.2f %1.2f", 1, 0, 0, 0, 0, S_OK,
-                                 "0.00 0.00 0.00"},
-                      FormatCase{"Capacity1", 1, "%d", 0, 7, 0, 0, 0, kInsufficientBuffer, ""},
-                      FormatCase{"DecimalExactFit", 7, "%d", 0, -32768, 0, 0, 0, S_OK, "-32768"},
-                      FormatCase{"DecimalOneOver", 6, "%d", 0, -32768, 0, 0, 0, kInsufficientBuffer, "-3276"},
-                      FormatCase{"ColourCut", 10, "%1.2f %1.2f %1.2f", 1, 0, 1.0, 1.0, 1.0,
-                                 kInsufficientBuffer, "1.00 1.00"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct LengthEdgeCase {
-    const char* name;
-    std::size_t length; // characters formatted through "%s"
-    HRESULT result;
-};
-void PrintTo(const LengthEdgeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BoundedFormatEdgeTest : public ::testing::TestWithParam<LengthEdgeCase> {};
-
-TEST_P(BoundedFormatEdgeTest, CutsAtCapacityMinusOne) {
-    const LengthEdgeCase& c = GetParam();
-    const std::string text(c.length, 'x');
-    std::vector<char> buffer = Guarded(32);
-    EXPECT_EQ(BoundedFormat(buffer.data(), 16, "%s", text.c_str()), c.result);
-    EXPECT_EQ(std::string(buffer.data()), text.substr(0, 15));
-    EXPECT_EQ(buffer[16], kGuard);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, BoundedFormatEdgeTest,
-                         ::testing::Values(LengthEdgeCase{"Fourteen", 14, S_OK},
-                                           LengthEdgeCase{"FifteenFits", 15, S_OK},
-                                           LengthEdgeCase{"SixteenCut", 16, kInsufficientBuffer},
-                                           LengthEdgeCase{"ThirtyCut", 30, kInsufficientBuffer}),
+INSTANTIATE_TEST_SUITE_P(Table, BoundedLengthTest,
+                         ::testing::Values(LengthCase{"Capacity0", Z(""), 0, E_INVALIDARG, kUnset},
+                                           LengthCase{"Empty", Z(""), 1, S_OK, 0},
+                                           LengthCase{"TerminatorAtLastSlot", Z("abc"), 4, S_OK, 3},
+                                           LengthCase{"NoTerminator", Z("abcd"), 4, E_INVALIDARG, kUnset}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BoundedCopyWide, CopiesUnitsAndCuts) {
+    const WCHAR source[] = {u'a', 0xD83D, 0xDE00, 0};
+    WCHAR out[4] = {0x2323, 0x2323, 0x2323, 0x2323};
+    EXPECT_EQ(BoundedCopyWide(out, 0, source), E_INVALIDARG);
+    EXPECT_EQ(out[0], 0x2323);
+    EXPECT_EQ(BoundedCopyWide(out, 4, source), S_OK);
+    EXPECT_EQ(out[2], 0xDE00);
+    EXPECT_EQ(out[3], 0);
+    // Units are copied one by one: a cut may split a surrogate pair.
+    EXPECT_EQ(BoundedCopyWide(out, 3, source), kInsufficientBuffer);
+    EXPECT_EQ(out[1], 0xD83D);
+    EXPECT_EQ(out[2], 0);
+}
 
 } // namespace
 } // namespace klv

@@ -132,23 +132,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LineCase{"ColourScale", [](Block& b) { Colour(b, 0, 128, 255); }, 4,
                  "/WaterMarkColor {0.00 0.50 1.00 setrgbcolor} bind def"},
-        LineCase{"ColourOrder", [](Block& b) { Colour(b, 255, 0, 0); }, 4,
-                 "/WaterMarkColor {1.00 0.00 0.00 setrgbcolor} bind def"},
         LineCase{"NegativeAngle", [](Block& b) { dm::PutS16(b.data(), dm::kSWatermarkAngle, -45); }, 5,
                  "/Angle -45 def"},
-        LineCase{"SmallestAngle", [](Block& b) { dm::PutS16(b.data(), dm::kSWatermarkAngle, -32768); }, 5,
-                 "/Angle -32768 def"},
-        LineCase{"ZeroAngle", [](Block& b) { dm::PutS16(b.data(), dm::kSWatermarkAngle, 0); }, 5,
-                 "/Angle 0 def"},
         LineCase{"SizeMinusOne", [](Block& b) { dm::PutU32(b.data(), dm::kLWatermarkSize, 0xFFFFFFFF); }, 3,
                  "/FontSize 4294967295 def"},
-        LineCase{"SizeZero", [](Block& b) { dm::PutU32(b.data(), dm::kLWatermarkSize, 0); }, 3,
-                 "/FontSize 0 def"},
         LineCase{"EmptyText", [](Block& b) { PutWide(b, dm::kSzWatermarkText, u""); }, 2,
                  "/Watermark () def"},
-        LineCase{"Latin1Text", [](Block& b) { PutWide(b, dm::kSzWatermarkText, u"Entw\u00FCrfe"); }, 2,
-                 "/Watermark (Entw\xFC"
-                 "rfe) def"},
         // Parentheses and backslashes in the text are escaped.
         LineCase{"BalancedParentheses", [](Block& b) { PutWide(b, dm::kSzWatermarkText, u"(a)"); }, 2,
                  "/Watermark (\\(a\\)) def"},
@@ -179,11 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "/Font /CourierBold def"},
         LineCase{"FontOnlyDelimiters", [](Block& b) { PutWide(b, dm::kSzWatermarkFont, u" ( ) "); }, 6,
                  "/Font /Helvetica def"},
-        LineCase{"FontEmpty", [](Block& b) { PutWide(b, dm::kSzWatermarkFont, u""); }, 6,
-                 "/Font /Helvetica def"},
-        LineCase{"FontKeepsPunctuation",
-                 [](Block& b) { PutWide(b, dm::kSzWatermarkFont, u"Helvetica-BoldOblique"); }, 6,
-                 "/Font /Helvetica-BoldOblique def"},
         // Double-byte text is cut between characters.
         LineCase{"DoubleByteTextCut",
                  [](Block& b) {
@@ -248,15 +232,6 @@ TEST(FillPsTemplate, NullInputs) {
     EXPECT_EQ(FillPsTemplate(&length, ThisModule(), "t", 1, nullptr, "a", "f"), nullptr);
     EXPECT_EQ(FillPsTemplate(&length, ThisModule(), "t", 1, "c", nullptr, "f"), nullptr);
     EXPECT_EQ(length, 7u);
-}
-
-TEST(FillPsTemplate, MeasuresTemplateWithDefaults) {
-    DWORD length = 0;
-    char* text = FillPsTemplate(&length, ThisModule(), "WaterMark", 72, "0.90 0.90 0.90", "30", "Helvetica");
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(length, 826u);
-    EXPECT_EQ(std::strlen(text), 826u);
-    delete[] text;
 }
 
 TEST(LoadPsResource, Template) {
