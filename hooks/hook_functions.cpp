@@ -3,9 +3,9 @@
 // Every hook sits on the driver's drawing path, so each is a bare
 // forwarding step: reach the device's DeviceHookState (through the
 // surface's dhpdev or the device handle itself), load the saved function of
-// its own position and call it with the unchanged arguments. There are no
-// tests on this path: a slot the driver did not fill holds a stand-in, never
-// null, and the driver guarantees EnablePDEV before any drawing call.
+// its own position and call it with the unchanged arguments. Nothing is
+// checked on this path: a slot the driver did not fill holds a stand-in,
+// never null, and the driver enables the device before any drawing call.
 #include "hooks/hook_table.h"
 
 namespace klv {

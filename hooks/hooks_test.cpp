@@ -369,25 +369,6 @@ TEST_F(HooksTest, StartDocRecordsTheJobBeforeTheDriverRuns) {
     }
 }
 
-TEST_F(HooksTest, EachDeviceKeepsItsOwnBlock) {
-    Device offering(FullDriverArray());
-    Device bare({});
-    ASSERT_EQ(offering.enableResult(), S_OK);
-    ASSERT_EQ(bare.enableResult(), S_OK);
-    EXPECT_NE(offering.state(), bare.state());
-    for (const HookRow& row : Rows()) {
-        if (row.reach == Reach::None)
-            continue;
-        SCOPED_TRACE(row.name);
-        gCalls.clear();
-        gDriverResult = 0x99;
-        EXPECT_EQ(row.invoke(bare.ArgumentsFor(row)), row.failure);
-        EXPECT_TRUE(gCalls.empty());
-        EXPECT_EQ(row.invoke(offering.ArgumentsFor(row)), Word{0x99});
-        EXPECT_EQ(gCalls.size(), 1u);
-    }
-}
-
 TEST_F(HooksTest, ResetAndDisableSucceedWithoutTouchingTheDevices) {
     Device oldDevice(FullDriverArray());
     Device newDevice({});
@@ -402,6 +383,12 @@ TEST_F(HooksTest, ResetAndDisableSucceedWithoutTouchingTheDevices) {
     DEVOBJ empty{};
     EXPECT_EQ(plugin->DisablePDEV(&empty), S_OK);
     klv::FreeDeviceHookState(nullptr);
+
+    // The block is freed, pdevOEM left as it was.
+    PDEVOBJ devobj = newDevice.devobj();
+    EXPECT_EQ(plugin->DisablePDEV(devobj), S_OK);
+    EXPECT_EQ(devobj->pdevOEM, newBlock);
+    devobj->pdevOEM = nullptr; // so that the fixture does not free it again
     plugin->Release();
 }
 
@@ -420,16 +407,6 @@ TEST_F(HooksTest, EnableFailsWhenTheBlockCannotBeAllocated) {
     EXPECT_EQ(result, E_FAIL);
     EXPECT_EQ(devOem, nullptr);
     plugin->Release();
-}
-
-TEST_F(HooksTest, DisableLeavesPdevOemAsItIs) {
-    Device device({});
-    PDEVOBJ devobj = device.devobj();
-    void* block = devobj->pdevOEM;
-    ASSERT_NE(block, nullptr);
-    klv::FreeDeviceHookState(devobj);
-    EXPECT_EQ(devobj->pdevOEM, block);
-    devobj->pdevOEM = nullptr; // freed: the fixture must not free it again
 }
 
 } // namespace
