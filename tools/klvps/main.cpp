@@ -290,6 +290,13 @@ int main(int argc, char** argv) {
     CLI::App* infoCmd = app.add_subcommand("info", "Load the plug-in and print its signature and version.");
     infoCmd->add_option("--plugin", infoPlugin, "Plug-in library to load")->capture_default_str();
 
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (!first.empty() && first[0] != '-' && first != "print" && first != "preview" && first != "devmode" &&
+        first != "info") {
+        std::cerr << "klvps: unknown command '" << first << "' (commands: print, preview, devmode, info)\n"
+                  << "Run with --help for more information.\n";
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
