@@ -33,27 +33,7 @@ bool IsLowSurrogate(WCHAR unit) {
 
 // Bytes that end a PostScript name: white space and the delimiters.
 bool EndsPsName(char c) {
-    switch (c) {
-    case ' ':
-    case '\t':
-    case '\r':
-    case '\n':
-    case '\f':
-    case '\0':
-    case '(':
-    case ')':
-    case '<':
-    case '>':
-    case '[':
-    case ']':
-    case '{':
-    case '}':
-    case '/':
-    case '%':
-        return true;
-    default:
-        return false;
-    }
+    return c == '\0' || std::strchr(" \t\r\n\f()<>[]{}/%", c) != nullptr;
 }
 
 // Converts the font name character by character and keeps only those that
@@ -140,7 +120,7 @@ char* BuildWatermarkProcset(const BYTE* devMode, HMODULE module, DWORD* outLengt
 
 char* FillPsTemplate(DWORD* outLength, HMODULE module, const char* text, DWORD size, const char* colour,
                      const char* angle, const char* font) {
-    if (outLength == nullptr || text == nullptr || colour == nullptr || angle == nullptr)
+    if (outLength == nullptr || text == nullptr || colour == nullptr || angle == nullptr || font == nullptr)
         return nullptr;
     DWORD templateSize = 0;
     const BYTE* templateText = LoadPsResource(module, kWatermarkTemplateResource, &templateSize);

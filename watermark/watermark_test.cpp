@@ -231,6 +231,7 @@ TEST(FillPsTemplate, NullInputs) {
     EXPECT_EQ(FillPsTemplate(&length, ThisModule(), nullptr, 1, "c", "a", "f"), nullptr);
     EXPECT_EQ(FillPsTemplate(&length, ThisModule(), "t", 1, nullptr, "a", "f"), nullptr);
     EXPECT_EQ(FillPsTemplate(&length, ThisModule(), "t", 1, "c", nullptr, "f"), nullptr);
+    EXPECT_EQ(FillPsTemplate(&length, ThisModule(), "t", 1, "c", "a", nullptr), nullptr);
     EXPECT_EQ(length, 7u);
 }
 
