@@ -22,6 +22,12 @@ void* Allocate(std::size_t size) {
     return std::malloc(size == 0 ? 1 : size);
 }
 
+// Kept out of line: once inlined into the replaced operator delete, g++
+// takes the free() for a mismatch with the operator new it pairs with.
+[[gnu::noinline]] void Release(void* p) noexcept {
+    std::free(p);
+}
+
 } // namespace
 
 void* operator new(std::size_t size) {
@@ -41,22 +47,22 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return Allocate(size);
 }
 void operator delete(void* p) noexcept {
-    std::free(p);
+    Release(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    Release(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    Release(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    Release(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
+    Release(p);
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
+    Release(p);
 }
 
 namespace klv {
