@@ -14,12 +14,15 @@ namespace klv::host {
 
 // A print queue as the spooler calls see it. Printer handles given to the
 // plug-in on other hosts point to a PrinterHandle; the emulated EnumJobsW
-// and GetJobW answer from the queue attached to it.
+// and GetJobW answer from the queue attached to it. The queue lives in the
+// host program and the calls in the plug-in's module, each with its own
+// last error, so a queue reports failure as an error code (0: success),
+// which the calls then make the caller's last error.
 class Spooler {
 public:
-    virtual BOOL EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size,
-                          DWORD* needed, DWORD* returned) = 0;
-    virtual BOOL GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) = 0;
+    virtual DWORD EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size, DWORD* needed,
+                           DWORD* returned) = 0;
+    virtual DWORD GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) = 0;
 
 protected:
     ~Spooler() = default;

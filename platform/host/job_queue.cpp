@@ -87,23 +87,20 @@ int JobQueue::GetJobCalls() const {
     return getCalls_;
 }
 
-BOOL JobQueue::EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size, DWORD* needed,
-                        DWORD* returned) {
+DWORD JobQueue::EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size, DWORD* needed,
+                         DWORD* returned) {
     std::lock_guard lock(mutex_);
     ++enumCalls_;
     if (needed == nullptr || returned == nullptr) {
-        SetLastError(kErrorInvalidParameter);
-        return FALSE;
+        return kErrorInvalidParameter;
     }
     *returned = 0;
     if (level != 1) {
-        SetLastError(kErrorInvalidLevel);
-        return FALSE;
+        return kErrorInvalidLevel;
     }
     if (failEnum_) {
         *needed = 0;
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return ERROR_INVALID_HANDLE;
     }
     DWORD first = firstJob < jobs_.size() ? firstJob : static_cast<DWORD>(jobs_.size());
     DWORD take = static_cast<DWORD>(jobs_.size()) - first;
@@ -114,26 +111,23 @@ BOOL JobQueue::EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DW
         bytes += RecordBytes(jobs_[first + i]);
     *needed = bytes;
     if (size < bytes || (bytes > 0 && jobs == nullptr)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
+        return ERROR_INSUFFICIENT_BUFFER;
     }
     Packer packer(jobs, take);
     for (DWORD i = 0; i < take; ++i)
         packer.Put(i, jobs_[first + i]);
     *returned = take;
-    return TRUE;
+    return ERROR_SUCCESS;
 }
 
-BOOL JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) {
+DWORD JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) {
     std::lock_guard lock(mutex_);
     ++getCalls_;
     if (needed == nullptr) {
-        SetLastError(kErrorInvalidParameter);
-        return FALSE;
+        return kErrorInvalidParameter;
     }
     if (level != 1) {
-        SetLastError(kErrorInvalidLevel);
-        return FALSE;
+        return kErrorInvalidLevel;
     }
     const QueuedJob* found = nullptr;
     for (const QueuedJob& queued : jobs_)
@@ -141,16 +135,14 @@ BOOL JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* ne
             found = &queued;
     if (failGet_ || found == nullptr) {
         *needed = 0;
-        SetLastError(kErrorInvalidParameter);
-        return FALSE;
+        return kErrorInvalidParameter;
     }
     *needed = RecordBytes(*found);
     if (size < *needed || job == nullptr) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
+        return ERROR_INSUFFICIENT_BUFFER;
     }
     Packer(job, 1).Put(0, *found);
-    return TRUE;
+    return ERROR_SUCCESS;
 }
 
 } // namespace klv::host

@@ -35,9 +35,9 @@ public:
     int EnumJobsCalls() const;
     int GetJobCalls() const;
 
-    BOOL EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size, DWORD* needed,
-                  DWORD* returned) override;
-    BOOL GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) override;
+    DWORD EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, DWORD size, DWORD* needed,
+                   DWORD* returned) override;
+    DWORD GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) override;
 
 private:
     mutable std::mutex mutex_;

@@ -11,6 +11,13 @@ klv::host::Spooler* SpoolerOf(HANDLE printer) {
     return handle->spooler;
 }
 
+BOOL Outcome(DWORD error) {
+    if (error == ERROR_SUCCESS)
+        return TRUE;
+    SetLastError(error);
+    return FALSE;
+}
+
 } // namespace
 
 BOOL EnumJobsW(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE jobs, DWORD size,
@@ -20,7 +27,7 @@ BOOL EnumJobsW(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE 
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    return spooler->EnumJobs(firstJob, count, level, jobs, size, needed, returned);
+    return Outcome(spooler->EnumJobs(firstJob, count, level, jobs, size, needed, returned));
 }
 
 BOOL GetJobW(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size, LPDWORD needed) {
@@ -29,5 +36,5 @@ BOOL GetJobW(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size, L
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    return spooler->GetJob(jobId, level, job, size, needed);
+    return Outcome(spooler->GetJob(jobId, level, job, size, needed));
 }
