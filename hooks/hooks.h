@@ -13,10 +13,9 @@ bool FillEnableData(DWORD driverVersion, DWORD size, DRVENABLEDATA* enableData);
 // DisableDriver: nothing is held per driver.
 void DisableDriverStep();
 // EnablePDEV: saves the driver's own functions for the hooked calls.
-DeviceHookState* BuildDeviceHookState(PDEVOBJ devobj, PWSTR printerName, ULONG patternCount,
-                                      HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
-                                      ULONG devInfoSize, DEVINFO* devInfo,
-                                      DRVENABLEDATA* enableData);
+DeviceHookState* BuildDeviceHookState(PDEVOBJ devobj, PWSTR printerName, ULONG patternCount, HSURF* patterns,
+                                      ULONG gdiInfoSize, GDIINFO* gdiInfo, ULONG devInfoSize,
+                                      DEVINFO* devInfo, DRVENABLEDATA* enableData);
 // DisablePDEV: frees the block at devobj->pdevOEM.
 void FreeDeviceHookState(PDEVOBJ devobj);
 // ResetPDEV: each device keeps its own block.

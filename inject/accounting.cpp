@@ -22,7 +22,8 @@ constexpr char kBlockHead[] = "mark {\n/ZUDurareDirod /ProcSet findresource (log
 constexpr char kAfterUser[] = ") /ZUDurareDirod /ProcSet findresource begin logusername end\n(";
 constexpr char kAfterFileName[] = ") /ZUDurareDirod /ProcSet findresource begin logfilename end\n(";
 constexpr char kAfterJobName[] = ") /ZUDurareDirod /ProcSet findresource begin logjobname end\n";
-constexpr char kBlockTail[] = "/ZUDurareDirod /ProcSet findresource begin logjobinfo end\n}if\n} stopped cleartomark\n";
+constexpr char kBlockTail[] =
+    "/ZUDurareDirod /ProcSet findresource begin logjobinfo end\n}if\n} stopped cleartomark\n";
 
 // The spooler's record of a job, in a block that this object owns.
 class JobRecord {

@@ -1,7 +1,7 @@
 // The job-accounting block at the head of the job.
 #include "devmode/layout.h"
-#include "platform/host/host.h"
 #include "inject/document_name.h"
+#include "platform/host/host.h"
 #include "testing/ghostscript.h"
 #include "testing/test_device.h"
 
@@ -152,19 +152,19 @@ TEST(Accounting, ConvertsToTheAnsiCodePage) {
 
 TEST(AccountingInInterpreter, HandsTheNamesToTheAccountingProcedures) {
     // A stand-in for the printer's resource: each procedure prints its operand.
-    const std::string procset =
-        "/ZUDurareDirod 4 dict begin\n"
-        "/logusername { (user:) print print (\\n) print } def\n"
-        "/logfilename { (file:) print print (\\n) print } def\n"
-        "/logjobname { (job:) print print (\\n) print } def\n"
-        "/logjobinfo { (info\\n) print } def\n"
-        "currentdict end /ProcSet defineresource pop\n";
+    const std::string procset = "/ZUDurareDirod 4 dict begin\n"
+                                "/logusername { (user:) print print (\\n) print } def\n"
+                                "/logfilename { (file:) print print (\\n) print } def\n"
+                                "/logjobname { (job:) print print (\\n) print } def\n"
+                                "/logjobinfo { (info\\n) print } def\n"
+                                "currentdict end /ProcSet defineresource pop\n";
     const std::string block = BlockFor(u"o'(brien)\\x", u"C:\\R\\Q3 (final).txt");
-    const std::string program = procset + "1 2 3 count /before exch def\n" + block +
-                                "count before eq { (stack ok\\n) print } if\n";
+    const std::string program =
+        procset + "1 2 3 count /before exch def\n" + block + "count before eq { (stack ok\\n) print } if\n";
     const auto run = klv::testing::RunGhostscript(program);
     ASSERT_TRUE(run.ok) << run.output;
-    EXPECT_NE(run.output.find("user:o'(brien)\\x\nfile:Q3 (final).txt\njob:Q3 (final).txt\ninfo\nstack ok\n"), std::string::npos)
+    EXPECT_NE(run.output.find("user:o'(brien)\\x\nfile:Q3 (final).txt\njob:Q3 (final).txt\ninfo\nstack ok\n"),
+              std::string::npos)
         << run.output;
 
     // Without the resource the block runs silently and leaves the stack alone.

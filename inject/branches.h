@@ -7,10 +7,10 @@
 
 namespace klv {
 
-void WriteAccountingBlock(InjectionWriter& writer, PDEVOBJ devobj);   // PSINJECT_COMMENTS
-void WritePrologSettings(InjectionWriter& writer, PDEVOBJ devobj);   // PSINJECT_BEGINPROLOG
-void WriteFlipKey(InjectionWriter& writer, PDEVOBJ devobj);          // PSINJECT_ENDPROLOG
-void WriteJobTicket(InjectionWriter& writer, PDEVOBJ devobj);        // PSINJECT_BEGINSETUP
+void WriteAccountingBlock(InjectionWriter& writer, PDEVOBJ devobj);     // PSINJECT_COMMENTS
+void WritePrologSettings(InjectionWriter& writer, PDEVOBJ devobj);      // PSINJECT_BEGINPROLOG
+void WriteFlipKey(InjectionWriter& writer, PDEVOBJ devobj);             // PSINJECT_ENDPROLOG
+void WriteJobTicket(InjectionWriter& writer, PDEVOBJ devobj);           // PSINJECT_BEGINSETUP
 void WriteWatermarkInvocation(InjectionWriter& writer, PDEVOBJ devobj); // PSINJECT_BEGINPAGESETUP
 
 } // namespace klv

@@ -7,7 +7,6 @@
 namespace klv {
 
 // Serves one injection point; always succeeds (returns 0).
-DWORD InjectPostScript(PDEVOBJ devobj, DWORD index, PVOID data, DWORD size,
-                       IPrintOemDriverPS* driverHelper);
+DWORD InjectPostScript(PDEVOBJ devobj, DWORD index, PVOID data, DWORD size, IPrintOemDriverPS* driverHelper);
 
 } // namespace klv

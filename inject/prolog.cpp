@@ -14,7 +14,8 @@ namespace {
 // its translation (elements 4 and 5) moved: below 20 units to 0, else 15
 // units further out. Sent as two writes that form one line.
 constexpr char kOriginPatchHead[] =
-    "/klvdeforig /def load def userdict begin /klvdef { exch dup (mysetup) eq { exch systemdict /def get exec "
+    "/klvdeforig /def load def userdict begin /klvdef { exch dup (mysetup) eq { exch systemdict /def get "
+    "exec "
     "mysetup 4 get dup 20 lt { pop mysetup 4 0 put } { 15 add mysetup exch 4 exch put } ";
 constexpr char kOriginPatchTail[] =
     "ifelse mysetup 5 get dup 20 lt { pop mysetup 5 0 put } { 15 add mysetup exch 5 exch put } ifelse } "

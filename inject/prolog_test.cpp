@@ -14,7 +14,8 @@ using klv::testing::TestDevice;
 namespace dm = klv::dm;
 
 const std::string kPatchHead =
-    "/klvdeforig /def load def userdict begin /klvdef { exch dup (mysetup) eq { exch systemdict /def get exec "
+    "/klvdeforig /def load def userdict begin /klvdef { exch dup (mysetup) eq { exch systemdict /def get "
+    "exec "
     "mysetup 4 get dup 20 lt { pop mysetup 4 0 put } { 15 add mysetup exch 4 exch put } ";
 const std::string kPatchTail =
     "ifelse mysetup 5 get dup 20 lt { pop mysetup 5 0 put } { 15 add mysetup exch 5 exch put } ifelse } "
@@ -28,8 +29,10 @@ TEST(Prolog, PatchAndProcedureByTheirSwitches) {
         std::vector<size_t> sizes; // bytes of each write
     };
     const Case cases[] = {
-        {-1, 0, {}},           {0, 0, {}},           {1, 0, {188, 178}}, {2, 0, {188, 178}},
-        {0, 1, {826}},         {1, 1, {188, 178, 826}}, {-1, -1, {826}}, {32767, 0, {188, 178}},
+        {-1, 0, {}},        {0, 0, {}},
+        {1, 0, {188, 178}}, {2, 0, {188, 178}},
+        {0, 1, {826}},      {1, 1, {188, 178, 826}},
+        {-1, -1, {826}},    {32767, 0, {188, 178}},
     };
     for (const Case& c : cases) {
         TestDevice device;
@@ -89,10 +92,9 @@ TEST(PrologInInterpreter, PatchMovesTheOriginOfMysetup) {
 }
 
 TEST(PrologInInterpreter, OtherDefinitionsAreUnaffected) {
-    const auto run = RunGhostscript(PatchedProgram() +
-                                    "/other [1 0 0 1 10 30] def other ==\n"
-                                    "/n 5 def n ==\n"
-                                    "/mysetupx [1 0 0 1 10 10] def mysetupx ==\n");
+    const auto run = RunGhostscript(PatchedProgram() + "/other [1 0 0 1 10 30] def other ==\n"
+                                                       "/n 5 def n ==\n"
+                                                       "/mysetupx [1 0 0 1 10 10] def mysetupx ==\n");
     ASSERT_TRUE(run.ok) << run.output;
     EXPECT_EQ(run.output, "[1 0 0 1 10 30]\n5\n[1 0 0 1 10 10]\n");
 }
@@ -100,7 +102,8 @@ TEST(PrologInInterpreter, OtherDefinitionsAreUnaffected) {
 TEST(PrologInInterpreter, FlipKeyIsSet) {
     TestDevice device;
     device.SetShort(dm::kSFlip, 1);
-    const auto run = RunGhostscript(Concat(device.Inject(PSINJECT_ENDPROLOG)) + "userdict /kelvo$flip get ==\n");
+    const auto run =
+        RunGhostscript(Concat(device.Inject(PSINJECT_ENDPROLOG)) + "userdict /kelvo$flip get ==\n");
     EXPECT_TRUE(run.ok) << run.output;
     EXPECT_NE(run.output.find("true"), std::string::npos);
 }
@@ -111,8 +114,8 @@ namespace {
 
 // A page that runs the watermark procedure and nothing else.
 std::string WatermarkPage(TestDevice& device) {
-    return "%!PS\n" + Concat(device.Inject(PSINJECT_BEGINPROLOG)) + Concat(device.Inject(PSINJECT_BEGINPAGESETUP)) +
-           "showpage\n";
+    return "%!PS\n" + Concat(device.Inject(PSINJECT_BEGINPROLOG)) +
+           Concat(device.Inject(PSINJECT_BEGINPAGESETUP)) + "showpage\n";
 }
 
 TEST(WatermarkInInterpreter, PaintsTheChosenColourAtTheCentre) {

@@ -52,9 +52,9 @@ TEST(Ticket, CodeUnitsInHexadecimal) {
         std::vector<std::string> hex;
     };
     const Case cases[] = {
-        {u"\t", {"09"}},    {u"\u00e9", {"e9"}},  {u"\u0100", {"100"}},     {u"\u4e2d", {"4e2d"}},
-        {u"\x01", {"01"}},  {u"\x0f", {"0f"}},    {u"\x10", {"10"}},        {u"\uffff", {"ffff"}},
-        {u"a\u0fffz", {"61", "fff", "7a"}},
+        {u"\t", {"09"}},       {u"\u00e9", {"e9"}},   {u"\u0100", {"100"}},
+        {u"\u4e2d", {"4e2d"}}, {u"\x01", {"01"}},     {u"\x0f", {"0f"}},
+        {u"\x10", {"10"}},     {u"\uffff", {"ffff"}}, {u"a\u0fffz", {"61", "fff", "7a"}},
     };
     for (const Case& c : cases) {
         TestDevice device;
@@ -132,7 +132,8 @@ TEST(Concurrency, EachDeviceKeepsItsOwnNames) {
             const std::string name = "job" + std::to_string(t) + ".txt";
             TestDevice device;
             device.SetWide(dm::kSzJobPassword, u"");
-            device.queue.Add({static_cast<DWORD>(t + 1), u"user", klv::testing::Wide(("C:\\d\\" + name).c_str())});
+            device.queue.Add(
+                {static_cast<DWORD>(t + 1), u"user", klv::testing::Wide(("C:\\d\\" + name).c_str())});
             std::string expectedName;
             for (const std::string& hex : HexUnits(klv::testing::Wide(name.c_str())))
                 expectedName += hex;

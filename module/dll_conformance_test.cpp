@@ -13,16 +13,16 @@ namespace {
 int gPassed = 0;
 int gFailed = 0;
 
-#define ok(condition, ...)                                  \
-    do {                                                    \
-        if (condition) {                                    \
-            ++gPassed;                                      \
-        } else {                                            \
-            ++gFailed;                                      \
-            std::printf("%s:%d: Test failed: ", __FILE__, __LINE__); \
-            std::printf(__VA_ARGS__);                       \
-            std::printf("\n");                              \
-        }                                                   \
+#define ok(condition, ...)                                                                                   \
+    do {                                                                                                     \
+        if (condition) {                                                                                     \
+            ++gPassed;                                                                                       \
+        } else {                                                                                             \
+            ++gFailed;                                                                                       \
+            std::printf("%s:%d: Test failed: ", __FILE__, __LINE__);                                         \
+            std::printf(__VA_ARGS__);                                                                        \
+            std::printf("\n");                                                                               \
+        }                                                                                                    \
     } while (0)
 
 // The driver's helper: collects what the plug-in writes.
@@ -54,8 +54,7 @@ public:
 
 // Function pointers pass through the generic function type, which converts
 // to and from any other without a warning.
-template <typename To, typename From>
-To FunctionCast(From function) {
+template <typename To, typename From> To FunctionCast(From function) {
     return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
 }
 
@@ -64,8 +63,8 @@ using CanUnloadNowFn = HRESULT(WINAPI*)();
 
 // The driver's own DrvBitBlt: remembers that it was reached.
 int gBitBltCalls = 0;
-BOOL APIENTRY DriverBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*,
-                           POINTL*, ROP4 rop) {
+BOOL APIENTRY DriverBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
+                           BRUSHOBJ*, POINTL*, ROP4 rop) {
     ++gBitBltCalls;
     return rop == 0xCCCC ? TRUE : FALSE;
 }
@@ -93,7 +92,8 @@ void TestResources(HMODULE module) {
            static_cast<unsigned long>(SizeofResource(module, found)));
         const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
         if (c.id == 2)
-            ok(std::memcmp(bytes, "userdict /DrawWaterMark get exec\r\n\r\n\0\r\n", 39) == 0, "invocation bytes");
+            ok(std::memcmp(bytes, "userdict /DrawWaterMark get exec\r\n\r\n\0\r\n", 39) == 0,
+               "invocation bytes");
         else
             ok(std::memcmp(bytes + 809 - 5, "\r\n \r\n", 5) == 0, "template ends with its two last lines");
     }
@@ -149,7 +149,8 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     devobj.pOEMDM = settings.data();
     GDIINFO gdi{};
     PDEVOEM state = nullptr;
-    ok(plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof(gdi), &gdi, 0, nullptr, &driver, &state) == S_OK,
+    ok(plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof(gdi), &gdi, 0, nullptr, &driver, &state) ==
+           S_OK,
        "enable device");
     devobj.pdevOEM = state;
 
@@ -160,14 +161,16 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
             hook = FunctionCast<BitBltFn>(table.pdrvfn[i].pfn);
     SURFOBJ surface{};
     surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
-    ok(hook != nullptr && hook(&surface, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, 0xCCCC) == TRUE && gBitBltCalls == 1,
+    ok(hook != nullptr &&
+           hook(&surface, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                0xCCCC) == TRUE &&
+           gBitBltCalls == 1,
        "bit block transfer forwarded");
 
-    settings[710] = 1;  // watermark on
-    settings[536] = 1;  // full page
+    settings[710] = 1; // watermark on
+    settings[536] = 1; // full page
     settings[537] = 0;
-    settings[534] = 1;  // flip
+    settings[534] = 1; // flip
     settings[535] = 0;
     settings[538] = 'Q'; // job name "Q3"
     settings[539] = 0;
@@ -233,7 +236,8 @@ int main() {
         auto* plugin = static_cast<IPrintOemPS*>(created);
         DWORD value = 0;
         DWORD needed = 0;
-        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == 0x4B4C564F, "signature");
+        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == 0x4B4C564F,
+           "signature");
         ok(plugin->GetInfo(OEMGI_GETVERSION, &value, 4, &needed) == S_OK && value == 2, "version");
         SetLastError(0);
         ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 3, &needed) == E_FAIL &&

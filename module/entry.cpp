@@ -1,7 +1,7 @@
 // The module's entry points: the loader's notification, the class object
 // and the unload query.
-#include "module/counters.h"
 #include "module/entry.h"
+#include "module/counters.h"
 #include "module/factory.h"
 
 namespace klv {

@@ -33,8 +33,10 @@ TEST(ClassObject, OnlyTheRenderClassIsServed) {
         {"plug-in interface on the class object", &klv::kClsidOemRender, &klv::kIidPrintOemPS, E_NOINTERFACE,
          false},
         {"other interface", &klv::kClsidOemRender, &kIidOther, E_NOINTERFACE, false},
-        {"other class, last byte differs", &otherClass, &klv::kIidClassFactory, CLASS_E_CLASSNOTAVAILABLE, false},
-        {"interface id as class", &klv::kIidPrintOemPS, &klv::kIidClassFactory, CLASS_E_CLASSNOTAVAILABLE, false},
+        {"other class, last byte differs", &otherClass, &klv::kIidClassFactory, CLASS_E_CLASSNOTAVAILABLE,
+         false},
+        {"interface id as class", &klv::kIidPrintOemPS, &klv::kIidClassFactory, CLASS_E_CLASSNOTAVAILABLE,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,7 +133,8 @@ TEST(ClassObject, ObjectsOutliveTheirFactory) {
 }
 
 TEST(ModuleEntry, DllMainAcceptsEveryReason) {
-    for (DWORD reason : {DWORD{DLL_PROCESS_ATTACH}, DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH}, DWORD{DLL_PROCESS_DETACH}, DWORD{99}})
+    for (DWORD reason : {DWORD{DLL_PROCESS_ATTACH}, DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH},
+                         DWORD{DLL_PROCESS_DETACH}, DWORD{99}})
         EXPECT_EQ(DllMain(nullptr, reason, nullptr), TRUE);
 }
 

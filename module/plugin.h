@@ -22,15 +22,18 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD needed) override;
     HRESULT STDMETHODCALLTYPE DevMode(DWORD mode, POEMDMPARAM param) override;
-    HRESULT STDMETHODCALLTYPE EnableDriver(DWORD driverVersion, DWORD size, DRVENABLEDATA* enableData) override;
+    HRESULT STDMETHODCALLTYPE EnableDriver(DWORD driverVersion, DWORD size,
+                                           DRVENABLEDATA* enableData) override;
     HRESULT STDMETHODCALLTYPE DisableDriver() override;
-    HRESULT STDMETHODCALLTYPE EnablePDEV(PDEVOBJ devobj, PWSTR printerName, ULONG patternCount, HSURF* patterns,
-                                         ULONG gdiInfoSize, GDIINFO* gdiInfo, ULONG devInfoSize, DEVINFO* devInfo,
-                                         DRVENABLEDATA* enableData, PDEVOEM* devOem) override;
+    HRESULT STDMETHODCALLTYPE EnablePDEV(PDEVOBJ devobj, PWSTR printerName, ULONG patternCount,
+                                         HSURF* patterns, ULONG gdiInfoSize, GDIINFO* gdiInfo,
+                                         ULONG devInfoSize, DEVINFO* devInfo, DRVENABLEDATA* enableData,
+                                         PDEVOEM* devOem) override;
     HRESULT STDMETHODCALLTYPE DisablePDEV(PDEVOBJ devobj) override;
     HRESULT STDMETHODCALLTYPE ResetPDEV(PDEVOBJ oldDevobj, PDEVOBJ newDevobj) override;
     HRESULT STDMETHODCALLTYPE PublishDriverInterface(IUnknown* unknown) override;
-    HRESULT STDMETHODCALLTYPE Command(PDEVOBJ devobj, DWORD index, PVOID data, DWORD size, DWORD* result) override;
+    HRESULT STDMETHODCALLTYPE Command(PDEVOBJ devobj, DWORD index, PVOID data, DWORD size,
+                                      DWORD* result) override;
 
 private:
     RenderPlugin();

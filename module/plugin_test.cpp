@@ -61,9 +61,9 @@ TEST(RenderPlugin, GetInfo) {
         bool withBuffer;
         DWORD size;
         HRESULT result;
-        DWORD needed;   // kUntouched: not written
+        DWORD needed;    // kUntouched: not written
         DWORD lastError; // kUntouched: not set
-        DWORD value;    // kUntouched: buffer not written
+        DWORD value;     // kUntouched: buffer not written
     };
     const Case cases[] = {
         {"signature", OEMGI_GETSIGNATURE, true, 4, S_OK, 4, kUntouched, 0x4B4C564F},

@@ -17,8 +17,8 @@ struct TRIVERTEX;
 #endif
 
 // Handles the engine and the driver pass around; opaque to the plug-in.
-#define KLV_DECLARE_DDI_HANDLE(name) \
-    struct name##__;                 \
+#define KLV_DECLARE_DDI_HANDLE(name)                                                                         \
+    struct name##__;                                                                                         \
     using name = name##__*
 KLV_DECLARE_DDI_HANDLE(HDEV);
 KLV_DECLARE_DDI_HANDLE(HSURF);

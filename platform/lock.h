@@ -17,14 +17,22 @@ public:
     Lock& operator=(const Lock&) = delete;
 
 #if defined(_WIN32)
-    void Acquire() { AcquireSRWLockExclusive(&lock_); }
-    void Release() { ReleaseSRWLockExclusive(&lock_); }
+    void Acquire() {
+        AcquireSRWLockExclusive(&lock_);
+    }
+    void Release() {
+        ReleaseSRWLockExclusive(&lock_);
+    }
 
 private:
     SRWLOCK lock_ = SRWLOCK_INIT;
 #else
-    void Acquire() { mutex_.lock(); }
-    void Release() { mutex_.unlock(); }
+    void Acquire() {
+        mutex_.lock();
+    }
+    void Release() {
+        mutex_.unlock();
+    }
 
 private:
     std::mutex mutex_;

@@ -13,12 +13,12 @@ using PDRVPROCS = void*;
 // What the driver tells a plug-in about one device.
 struct DEVOBJ {
     DWORD dwSize;
-    PDEVOEM pdevOEM;   // the plug-in's per-device block
+    PDEVOEM pdevOEM; // the plug-in's per-device block
     HANDLE hEngine;
-    HANDLE hPrinter;   // spooler handle
-    HANDLE hOEM;       // the plug-in's module handle
+    HANDLE hPrinter; // spooler handle
+    HANDLE hOEM;     // the plug-in's module handle
     DEVMODEW* pPublicDM;
-    PVOID pOEMDM;      // the plug-in's private device mode
+    PVOID pOEMDM; // the plug-in's private device mode
     PDRVPROCS pDrvProcs;
 };
 using PDEVOBJ = DEVOBJ*;
@@ -92,11 +92,11 @@ struct IPrintOemPS : IUnknown {
 
 namespace klv {
 
-extern const CLSID kClsidOemRender;     // {6D6ABF26-9F38-11D1-882A-00C04FB961EC}
-extern const IID kIidUnknown;           // {00000000-0000-0000-C000-000000000046}
-extern const IID kIidClassFactory;      // {00000001-0000-0000-C000-000000000046}
-extern const IID kIidPrintOemPS;        // {688342B5-8E1A-11D1-881F-00C04FB961EC}
-extern const IID kIidPrintOemDriverPS;  // {D90060C7-8E1A-11D1-881F-00C04FB961EC}
+extern const CLSID kClsidOemRender;    // {6D6ABF26-9F38-11D1-882A-00C04FB961EC}
+extern const IID kIidUnknown;          // {00000000-0000-0000-C000-000000000046}
+extern const IID kIidClassFactory;     // {00000001-0000-0000-C000-000000000046}
+extern const IID kIidPrintOemPS;       // {688342B5-8E1A-11D1-881F-00C04FB961EC}
+extern const IID kIidPrintOemDriverPS; // {D90060C7-8E1A-11D1-881F-00C04FB961EC}
 
 } // namespace klv
 

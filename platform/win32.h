@@ -15,8 +15,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 #include <winspool.h>
 
 // Wide string literal in the platform's 16-bit character type.
@@ -192,8 +192,8 @@ BOOL EnumJobsW(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE 
 BOOL GetJobW(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size, LPDWORD needed);
 
 // Text conversion.
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, LPSTR multi,
-                        int multiSize, LPCCH defaultChar, LPBOOL usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, LPSTR multi, int multiSize,
+                        LPCCH defaultChar, LPBOOL usedDefaultChar);
 
 #endif // other hosts
 

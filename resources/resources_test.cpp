@@ -21,9 +21,10 @@ TEST(Resources, WatermarkTemplate) {
     const std::string text = Resource(klv::kWatermarkTemplateResource);
     ASSERT_EQ(text.size(), 809u);
     EXPECT_EQ(text.rfind("userdict /DrawWaterMark {\r\nuserdict begin\r\n/Watermark (%1!S!) def\r\n", 0), 0u);
-    EXPECT_NE(text.find("/FontSize %2!d! def\r\n/WaterMarkColor {%3 setrgbcolor} bind def\r\n/Angle %4 def\r\n"
-                        "/Font /%5!S! def\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("/FontSize %2!d! def\r\n/WaterMarkColor {%3 setrgbcolor} bind def\r\n/Angle %4 def\r\n"
+                  "/Font /%5!S! def\r\n"),
+        std::string::npos);
     // Ends with "} bind put", an empty line and a line holding one space.
     EXPECT_EQ(text.substr(text.size() - 17), "} bind put\r\n\r\n \r\n");
     size_t lines = 0;

@@ -13,7 +13,7 @@ class FakeDriverHelper final : public IPrintOemDriverPS {
 public:
     std::vector<std::string> writes; // bytes of each call, in order
     std::vector<PDEVOBJ> writeDevices;
-    HRESULT writeResult = S_OK;      // what DrvWriteSPBuf reports
+    HRESULT writeResult = S_OK; // what DrvWriteSPBuf reports
     LONG refCount = 1;
 
     std::string Joined() const;
@@ -22,7 +22,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override;
-    HRESULT STDMETHODCALLTYPE DrvWriteSPBuf(PDEVOBJ devobj, PVOID buffer, DWORD size, DWORD* written) override;
+    HRESULT STDMETHODCALLTYPE DrvWriteSPBuf(PDEVOBJ devobj, PVOID buffer, DWORD size,
+                                            DWORD* written) override;
 };
 
 // The object the driver hands to PublishDriverInterface.

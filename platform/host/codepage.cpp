@@ -110,8 +110,8 @@ UINT AnsiCodePage() {
 
 } // namespace klv::host
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, LPSTR multi,
-                        int multiSize, LPCCH defaultChar, LPBOOL usedDefaultChar) {
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, LPSTR multi, int multiSize,
+                        LPCCH defaultChar, LPBOOL usedDefaultChar) {
     (void)flags;
     if (wide == nullptr || wideCount == 0 || wideCount < -1 || multiSize < 0 ||
         (multiSize > 0 && multi == nullptr)) {

@@ -29,12 +29,14 @@ TEST(CodePage, ConvertsToTheAnsiCodePage) {
     const Case cases[] = {
         {1252, u"plain", "plain"},
         {1252, u"caf\u00e9", "caf\xe9"},
-        {1252, u"\u20ac", "\x80"},                 // euro sign
-        {1252, u"\u4e2d", "?"},                    // not in the code page
-        {1252, u"a\U0001F600b", "a?b"},           // a surrogate pair is one character
-        {1252, u"\xd800x", "?x"},                  // a lone surrogate
-        {932, u"\u8868", "\x95\x5c"},              // second byte is a backslash
-        {932, u"a\u3042b", "a\x82\xa0" "b"},
+        {1252, u"\u20ac", "\x80"},      // euro sign
+        {1252, u"\u4e2d", "?"},         // not in the code page
+        {1252, u"a\U0001F600b", "a?b"}, // a surrogate pair is one character
+        {1252, u"\xd800x", "?x"},       // a lone surrogate
+        {932, u"\u8868", "\x95\x5c"},   // second byte is a backslash
+        {932, u"a\u3042b",
+         "a\x82\xa0"
+         "b"},
         {932, u"\u00e9", "?"},
     };
     for (const Case& c : cases) {

@@ -44,7 +44,8 @@ TEST(JobQueue, AnswersFailuresAndNullNames) {
         DWORD level;
         BOOL ok;
     };
-    const Case cases[] = {{"level 1", false, 1, TRUE}, {"level 2", false, 2, FALSE}, {"failing", true, 1, FALSE}};
+    const Case cases[] = {
+        {"level 1", false, 1, TRUE}, {"level 2", false, 2, FALSE}, {"failing", true, 1, FALSE}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         queue.FailEnumJobs(c.failEnum);
