@@ -95,14 +95,4 @@ TEST(Dispatch, FailingWritesDoNotStopTheRest) {
     EXPECT_EQ(device.Inject(PSINJECT_COMMENTS).size(), 1u);
 }
 
-TEST(Dispatch, EveryWriteNamesTheDevice) {
-    TestDevice device;
-    device.SetShort(dm::kSWatermarkOn, 1);
-    for (DWORD index : {11u, 14u, 16u, 101u}) {
-        device.Inject(index);
-        for (PDEVOBJ written : device.driver.writeDevices)
-            EXPECT_EQ(written, &device.devobj);
-    }
-}
-
 } // namespace

@@ -55,17 +55,6 @@ TEST(ClassObject, OnlyTheRenderClassIsServed) {
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
-TEST(ClassObject, ReferenceCountsReturnTheirNewValues) {
-    IClassFactory* factory = GetFactory();
-    EXPECT_EQ(factory->AddRef(), 2u);
-    EXPECT_EQ(factory->AddRef(), 3u);
-    EXPECT_EQ(factory->Release(), 2u);
-    EXPECT_EQ(factory->Release(), 1u);
-    // Factories alone do not keep the module loaded.
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    EXPECT_EQ(factory->Release(), 0u);
-}
-
 TEST(ClassObject, AggregationIsRefused) {
     IClassFactory* factory = GetFactory();
     IUnknown* outer = factory;
@@ -130,12 +119,6 @@ TEST(ClassObject, ObjectsOutliveTheirFactory) {
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     static_cast<IPrintOemPS*>(object)->Release();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST(ModuleEntry, DllMainAcceptsEveryReason) {
-    for (DWORD reason : {DWORD{DLL_PROCESS_ATTACH}, DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH},
-                         DWORD{DLL_PROCESS_DETACH}, DWORD{99}})
-        EXPECT_EQ(DllMain(nullptr, reason, nullptr), TRUE);
 }
 
 } // namespace

@@ -146,13 +146,4 @@ TEST(RenderPlugin, CommandWithoutHelperStillSucceeds) {
     }
 }
 
-TEST(RenderPlugin, ResetAndDisableAlwaysSucceed) {
-    PluginHolder h;
-    DEVOBJ a{};
-    DEVOBJ b{};
-    EXPECT_EQ(h.plugin->ResetPDEV(&a, &b), S_OK);
-    EXPECT_EQ(h.plugin->DisablePDEV(&a), S_OK);
-    EXPECT_EQ(h.plugin->DisableDriver(), S_OK);
-}
-
 } // namespace
