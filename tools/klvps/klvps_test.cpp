@@ -6,14 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <ostream>
+#include <map>
 
 namespace {
 
 namespace fs = std::filesystem;
 using klv::testing::ProcessResult;
 using klv::testing::RunProcess;
-using klv::testing::TempDir;
+using nlohmann::json;
 
 ProcessResult Klvps(std::vector<std::string> args) {
     args.insert(args.begin(), KLVPS_TOOL_PATH);
@@ -22,179 +22,109 @@ ProcessResult Klvps(std::vector<std::string> args) {
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class KlvpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        devmode = (dir.Path() / "dm.bin").string();
         const ProcessResult r = Klvps({"devmode", "new", "-o", devmode});
         ASSERT_EQ(r.exitStatus, 0) << r.output;
     }
-    nlohmann::json Show() {
+    json Show() {
         const ProcessResult r = Klvps({"devmode", "show", devmode});
         EXPECT_EQ(r.exitStatus, 0) << r.output;
-        return nlohmann::json::parse(r.output, nullptr, false);
+        return json::parse(r.output, nullptr, false);
     }
-    TempDir dir;
-    std::string devmode;
+    klv::testing::TempDir dir;
+    std::string devmode = (dir.Path() / "dm.bin").string();
 };
 
-TEST_F(KlvpsTest, NewFileHoldsPluginDefaults) {
-    EXPECT_EQ(fs::file_size(devmode), 1768u);
-    const nlohmann::json j = Show();
-    ASSERT_FALSE(j.is_discarded());
-    EXPECT_EQ(j["dwSize"], 1768);
-    EXPECT_EQ(j["dwSignature"], 0x4B4C564F);
-    EXPECT_EQ(j["dwVersion"], 2);
-    EXPECT_EQ(j["sFullPage"], -1);
-    EXPECT_EQ(j["sWatermarkAngle"], 30);
-    EXPECT_EQ(j["lWatermarkSize"], 72);
-    EXPECT_EQ(j["rgbWatermarkColor"], (nlohmann::json{{"red", 230}, {"green", 230}, {"blue", 230}}));
-    EXPECT_EQ(j["szWatermarkText"], "WaterMark");
-    EXPECT_EQ(j["szWatermarkFont"], "Helvetica");
-    EXPECT_EQ(j["bOptionFlag"], 1);
-    EXPECT_EQ(j.size(), 16u);
-}
-
-struct SetCase {
-    const char* name;
-    std::vector<std::string> assignments;
-    const char* field;
-    nlohmann::json expected;
-};
-
-std::ostream& operator<<(std::ostream& out, const SetCase& c) {
-    return out << c.name;
-}
-
-class KlvpsSetTest : public KlvpsTest, public ::testing::WithParamInterface<SetCase> {};
-
-TEST_P(KlvpsSetTest, RoundTrips) {
-    const SetCase& c = GetParam();
-    std::vector<std::string> args = {"devmode", "set", devmode};
-    args.insert(args.end(), c.assignments.begin(), c.assignments.end());
-    const ProcessResult r = Klvps(args);
-    ASSERT_EQ(r.exitStatus, 0) << r.output;
-    EXPECT_EQ(Show()[c.field], c.expected);
-    EXPECT_EQ(fs::file_size(devmode), 1768u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, KlvpsSetTest,
-    ::testing::Values(
-        SetCase{"WatermarkOn", {"sWatermarkOn=1"}, "sWatermarkOn", 1},
-        SetCase{"NegativeAngle", {"sWatermarkAngle=-45"}, "sWatermarkAngle", -45},
-        SetCase{"HexValue", {"dwOptionValue=0x10"}, "dwOptionValue", 16},
-        SetCase{"ColourTriple",
-                {"rgbWatermarkColor=1,2,3"},
-                "rgbWatermarkColor",
-                nlohmann::json{{"red", 1}, {"green", 2}, {"blue", 3}}},
-        SetCase{"ColourHex",
-                {"rgbWatermarkColor=#FF8000"},
-                "rgbWatermarkColor",
-                nlohmann::json{{"red", 255}, {"green", 128}, {"blue", 0}}},
-        SetCase{"Utf8Text",
-                {"szWatermarkText=Entw\xC3\xBC rf \xE4\xB8\xAD"},
-                "szWatermarkText",
-                "Entw\xC3\xBC rf \xE4\xB8\xAD"},
-        SetCase{"JobNameAtLimit", {"szJobName=" + std::string(80, 'j')}, "szJobName", std::string(80, 'j')},
-        SetCase{"PasswordAtLimit", {"szJobPassword=1234"}, "szJobPassword", "1234"},
-        SetCase{"ShorterTextClearsRest",
-                {"szWatermarkText=LONGER TEXT", "szWatermarkText=ab"},
-                "szWatermarkText",
-                "ab"},
-        SetCase{"EmptyString", {"szWatermarkText="}, "szWatermarkText", ""},
-        SetCase{"LastAssignmentWins", {"sFlip=1", "sFlip=0"}, "sFlip", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct BadCase {
-    const char* name;
-    std::vector<std::string> args; // "DM" stands for the device-mode file
-    const char* message;
-};
-
-std::ostream& operator<<(std::ostream& out, const BadCase& c) {
-    return out << c.name;
-}
-
-class KlvpsBadInputTest : public KlvpsTest, public ::testing::WithParamInterface<BadCase> {};
-
-// Every bad input fails with a message and leaves the file as it was.
-TEST_P(KlvpsBadInputTest, FailsAndKeepsFile) {
-    const BadCase& c = GetParam();
-    const std::string before = Slurp(devmode);
-    std::vector<std::string> args;
-    for (const std::string& a : c.args)
-        args.push_back(a == "DM" ? devmode : a);
-    const ProcessResult r = Klvps(args);
-    EXPECT_NE(r.exitStatus, 0);
-    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
-    EXPECT_EQ(Slurp(devmode), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, KlvpsBadInputTest,
-    ::testing::Values(
-        BadCase{"UnknownField", {"devmode", "set", "DM", "sColour=1"}, "unknown field 'sColour'"},
-        BadCase{"NoEquals", {"devmode", "set", "DM", "sFlip"}, "FIELD=VALUE"},
-        BadCase{"NotANumber", {"devmode", "set", "DM", "sFlip=yes"}, "not a number"},
-        BadCase{"Short16BitOverflow", {"devmode", "set", "DM", "sWatermarkAngle=32768"}, "outside"},
-        BadCase{"ByteOverflow", {"devmode", "set", "DM", "bOptionFlag=256"}, "outside"},
-        BadCase{"NegativeUnsigned", {"devmode", "set", "DM", "dwOptionValue=-1"}, "outside"},
-        BadCase{
-            "JobNameTooLong", {"devmode", "set", "DM", "szJobName=" + std::string(81, 'j')}, "at most 80"},
-        BadCase{"PasswordTooLong", {"devmode", "set", "DM", "szJobPassword=12345"}, "at most 4"},
-        BadCase{"TextTooLong",
-                {"devmode", "set", "DM", "szWatermarkText=" + std::string(128, 't')},
-                "at most 127"},
-        BadCase{
-            "FontTooLong", {"devmode", "set", "DM", "szWatermarkFont=" + std::string(64, 'F')}, "at most 63"},
-        BadCase{"FontWithSpace",
-                {"devmode", "set", "DM", "szWatermarkFont=Times Roman"},
-                "not a PostScript font"},
-        BadCase{"BadColour", {"devmode", "set", "DM", "rgbWatermarkColor=256,0,0"}, "not a colour"},
-        BadCase{"InvalidUtf8", {"devmode", "set", "DM", "szWatermarkText=\xFF"}, "not valid UTF-8"},
-        BadCase{"OneBadOfMany", {"devmode", "set", "DM", "sFlip=1", "sFullPage=x"}, "sFullPage"},
-        BadCase{"ShowMissingFile", {"devmode", "show", "/nonexistent/dm.bin"}, "no such file"},
-        BadCase{"UnknownSubcommand", {"frobnicate"}, "frobnicate"},
-        BadCase{"PrintWithoutOutput", {"print"}, "--output"},
-        BadCase{"PrintBadPaper", {"print", "--paper", "b5", "-o", "/dev/null"}, "b5"},
-        BadCase{"PrintBadDpi", {"print", "--dpi", "10", "-o", "/dev/null"}, "--dpi"},
-        BadCase{"PrintMissingPlugin",
-                {"print", "--plugin", "/nonexistent/lib.so", "-o", "/dev/null"},
-                "cannot load the plug-in"},
-        BadCase{"PrintBadSet", {"print", "--set", "nope=1", "-o", "/dev/null"}, "unknown field"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(KlvpsTest, WrongSizedFileIsRefused) {
-    const fs::path shortFile = dir.Path() / "short.bin";
-    std::ofstream(shortFile, std::ios::binary) << Slurp(devmode).substr(0, 1767);
-    for (const char* command : {"show", "set"}) {
-        std::vector<std::string> args = {"devmode", command, shortFile.string()};
-        if (std::string(command) == "set")
-            args.push_back("sFlip=1");
+TEST_F(KlvpsTest, DevModeNewShowSetRoundTrip) {
+    const json defaults = Show();
+    ASSERT_FALSE(defaults.is_discarded());
+    EXPECT_EQ(defaults["dwSize"], 1768);
+    EXPECT_EQ(defaults.size(), 16u);
+    // Applied in order, each by its own set.
+    const struct {
+        std::vector<std::string> assignments;
+        const char* field;
+        json expected;
+    } cases[] = {
+        {{"sWatermarkAngle=-45"}, "sWatermarkAngle", -45},
+        {{"dwOptionValue=0x10"}, "dwOptionValue", 16},
+        {{"rgbWatermarkColor=1,2,3"}, "rgbWatermarkColor", json{{"red", 1}, {"green", 2}, {"blue", 3}}},
+        {{"rgbWatermarkColor=#FF8000"}, "rgbWatermarkColor", json{{"red", 255}, {"green", 128}, {"blue", 0}}},
+        {{"szWatermarkText=Entw\xC3\xBC rf \xE4\xB8\xAD"}, "szWatermarkText", "Entw\xC3\xBC rf \xE4\xB8\xAD"},
+        {{"szWatermarkText=ab"}, "szWatermarkText", "ab"}, // the rest of the longer text is cleared
+        {{"szJobName=" + std::string(80, 'j')}, "szJobName", std::string(80, 'j')},
+        {{"sFlip=1", "sFlip=0"}, "sFlip", 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"devmode", "set", devmode};
+        args.insert(args.end(), c.assignments.begin(), c.assignments.end());
         const ProcessResult r = Klvps(args);
-        EXPECT_NE(r.exitStatus, 0) << command;
-        EXPECT_NE(r.output.find("1767"), std::string::npos) << r.output;
+        ASSERT_EQ(r.exitStatus, 0) << r.output;
+        EXPECT_EQ(Show()[c.field], c.expected) << c.assignments.front();
     }
-    EXPECT_EQ(fs::file_size(shortFile), 1767u);
+    EXPECT_EQ(fs::file_size(devmode), 1768u);
+}
+
+// Every bad input fails with a message, leaves its input files as they were
+// and writes no output.
+TEST_F(KlvpsTest, BadInputFails) {
+    const std::map<std::string, std::string> files = {{"DM", devmode},
+                                                      {"SHORT", (dir.Path() / "short.bin").string()},
+                                                      {"BADPS", (dir.Path() / "bad.ps").string()}};
+    std::ofstream(files.at("SHORT"), std::ios::binary) << Slurp(devmode).substr(0, 1767);
+    std::ofstream(files.at("BADPS")) << "%!PS\nklvNoSuchOperator showpage\n";
+    const std::string out = (dir.Path() / "out").string();
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"devmode", "set", "DM", "sColour=1"}, "unknown field 'sColour'"},
+        {{"devmode", "set", "DM", "sFlip=yes"}, "not a number"},
+        {{"devmode", "set", "DM", "dwOptionValue=-1"}, "outside"},
+        {{"devmode", "set", "DM", "szJobName=" + std::string(81, 'j')}, "at most 80"},
+        {{"devmode", "set", "DM", "szWatermarkFont=Times Roman"}, "not a PostScript font"},
+        {{"devmode", "set", "DM", "rgbWatermarkColor=256,0,0"}, "not a colour"},
+        {{"devmode", "set", "DM", "szWatermarkText=\xFF"}, "not valid UTF-8"},
+        {{"devmode", "set", "DM", "sFlip=1", "sFullPage=x"}, "sFullPage"},
+        {{"devmode", "set", "SHORT", "sFlip=1"}, "1767"},
+        {{"frobnicate"}, "frobnicate"},
+        {{"print"}, "--output"},
+        {{"print", "--plugin", "/nonexistent/lib.so", "-o", out}, "cannot load the plug-in"},
+        {{"print", "--devmode", "SHORT", "-o", out}, "1767"},
+        {{"preview", "BADPS", "-o", out}, "PostScript error /undefined in klvNoSuchOperator"},
+    };
+    std::map<std::string, std::string> before;
+    for (const auto& [name, path] : files)
+        before[name] = Slurp(path);
+    for (const auto& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& a : c.args)
+            args.push_back(files.count(a) ? files.at(a) : a);
+        const ProcessResult r = Klvps(args);
+        EXPECT_NE(r.exitStatus, 0) << c.message;
+        EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+        EXPECT_FALSE(fs::exists(out)) << c.message;
+        for (const auto& [name, path] : files)
+            EXPECT_EQ(Slurp(path), before[name]) << name << " changed by " << c.message;
+    }
 }
 
 TEST_F(KlvpsTest, PrintAndPreview) {
-    const ProcessResult set = Klvps({"devmode", "set", devmode, "sWatermarkOn=1", "szWatermarkText=Q3"});
-    ASSERT_EQ(set.exitStatus, 0) << set.output;
-    const std::string ps = (dir.Path() / "job.ps").string();
-    const ProcessResult print = Klvps({"print", "--devmode", devmode, "--pages", "2", "--document",
-                                       "C:\\Reports\\Q3 (final).txt", "--text", "hello", "-o", ps});
+    const std::string ps = (dir.Path() / "job.ps").string(), png = (dir.Path() / "page.png").string();
+    const ProcessResult print =
+        Klvps({"print", "--devmode", devmode, "--set", "sWatermarkOn=1", "--pages", "2", "--document",
+               "C:\\Reports\\Q3 (final).txt", "--text", "hello", "-o", ps});
     ASSERT_EQ(print.exitStatus, 0) << print.output;
     EXPECT_NE(print.output.find("page 2 of 2"), std::string::npos) << print.output;
     const std::string job = Slurp(ps);
     EXPECT_EQ(job.rfind("%!PS-Adobe-3.0", 0), 0u);
     EXPECT_NE(job.find("(hello)"), std::string::npos);
 
-    const std::string png = (dir.Path() / "page.png").string();
     const ProcessResult preview = Klvps({"preview", ps, "-o", png, "--page", "2", "--dpi", "20"});
     ASSERT_EQ(preview.exitStatus, 0) << preview.output;
     EXPECT_EQ(Slurp(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
@@ -205,36 +135,19 @@ TEST_F(KlvpsTest, PrintAndPreview) {
     EXPECT_FALSE(fs::exists(png + "3"));
 }
 
-TEST_F(KlvpsTest, PreviewReportsPostScriptError) {
-    const fs::path bad = dir.Path() / "bad.ps";
-    std::ofstream(bad) << "%!PS\nklvNoSuchOperator showpage\n";
-    const fs::path png = dir.Path() / "bad.png";
-    const ProcessResult r = Klvps({"preview", bad.string(), "-o", png.string()});
-    EXPECT_NE(r.exitStatus, 0);
-    EXPECT_NE(r.output.find("PostScript error /undefined in klvNoSuchOperator"), std::string::npos)
-        << r.output;
-    EXPECT_FALSE(fs::exists(png));
-}
-
-TEST(KlvpsInfoTest, PrintsSignatureAndVersion) {
-    const ProcessResult r = Klvps({"info"});
-    ASSERT_EQ(r.exitStatus, 0) << r.output;
-    EXPECT_NE(r.output.find("0x4B4C564F"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("version:       2"), std::string::npos) << r.output;
-}
-
-TEST(KlvpsInfoTest, PluginFromEnvironmentIsUsed) {
-    const ProcessResult r =
-        RunProcess({"env", "KLVPS_PLUGIN=/nonexistent/from-env.so", KLVPS_TOOL_PATH, "info"});
-    EXPECT_NE(r.exitStatus, 0);
-    EXPECT_NE(r.output.find("/nonexistent/from-env.so"), std::string::npos) << r.output;
-}
-
-TEST(KlvpsHelpTest, HelpListsCommands) {
-    const ProcessResult r = Klvps({"--help"});
-    EXPECT_EQ(r.exitStatus, 0);
+TEST(KlvpsInfoTest, HelpAndInfo) {
+    const ProcessResult help = Klvps({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
     for (const char* word : {"print", "preview", "devmode", "info"})
-        EXPECT_NE(r.output.find(word), std::string::npos) << word;
+        EXPECT_NE(help.output.find(word), std::string::npos) << word;
+    const ProcessResult info = Klvps({"info"});
+    ASSERT_EQ(info.exitStatus, 0) << info.output;
+    EXPECT_NE(info.output.find("0x4B4C564F"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("version:       2"), std::string::npos) << info.output;
+    const ProcessResult env =
+        RunProcess({"env", "KLVPS_PLUGIN=/nonexistent/env.so", KLVPS_TOOL_PATH, "info"});
+    EXPECT_NE(env.exitStatus, 0);
+    EXPECT_NE(env.output.find("/nonexistent/env.so"), std::string::npos) << env.output;
 }
 
 } // namespace
