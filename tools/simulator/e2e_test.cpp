@@ -8,14 +8,6 @@
 
 #include <ostream>
 
-// GCC 12's leak checker guesses the bounds of a dynamic TLS block from the
-// 16 bytes before it when the block starts 16 bytes into a page; with the
-// plug-in's thread_local data that lands on a heap chunk header, and the
-// checker crashes at exit for some heap layouts. Leaks are still checked.
-extern "C" const char* __lsan_default_options() {
-    return "intercept_tls_get_addr=0";
-}
-
 namespace klv::sim {
 namespace {
 
