@@ -4,273 +4,121 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 namespace klv {
 namespace {
 
+using namespace std::string_literals;
 using Block = std::vector<BYTE>;
 
-Block Filled(BYTE value, DWORD size = dm::kSize) {
-    return Block(size, value);
-}
-
-// A block whose every byte differs from its neighbours, with the given header.
+// A block whose every byte differs from its neighbours, with the given declared
+// size and signature; its version is not the current one.
 Block Patterned(DWORD size, DWORD signature, DWORD declaredSize, BYTE seed) {
     Block block(size);
     for (DWORD i = 0; i < size; ++i)
         block[i] = static_cast<BYTE>(seed + i * 7);
     dm::PutU32(block.data(), dm::kDwSize, declaredSize);
     dm::PutU32(block.data(), dm::kDwSignature, signature);
-    dm::PutU32(block.data(), dm::kDwVersion, 1);
     return block;
 }
 
-Block Defaulted(BYTE fill = 0x5A) {
-    Block block = Filled(fill);
-    ApplyDevModeDefaults(block.data());
-    return block;
-}
+// The result, the size word (7 before the call) and the last error.
+using Outcome = std::tuple<HRESULT, DWORD, DWORD>;
+const Outcome kDone{S_OK, 7, 0};
 
-std::u16string WideAt(const Block& block, DWORD offset, DWORD chars) {
-    WCHAR buffer[129];
-    const DWORD n = dm::ReadWide(block.data(), offset, chars, buffer, 129);
-    return std::u16string(buffer, n);
-}
-
-HRESULT Call(DWORD mode, OEMDMPARAM* param) {
+Outcome Call(DWORD mode, const void* in, void* out) {
+    OEMDMPARAM param{};
+    param.pOEMDMIn = const_cast<void*>(in);
+    param.pOEMDMOut = out;
+    param.cbBufSize = 7;
     SetLastError(0);
-    return HandleDevMode(mode, param);
+    const HRESULT result = HandleDevMode(mode, &param);
+    return {result, param.cbBufSize, GetLastError()};
 }
 
-// The bytes that the defaults write, with their expected values.
-const std::vector<std::pair<DWORD, std::vector<BYTE>>>& DefaultBytes() {
-    static const std::vector<std::pair<DWORD, std::vector<BYTE>>> bytes = {
-        {0, {0xE8, 0x06, 0x00, 0x00}},
-        {4, {0x4F, 0x56, 0x4C, 0x4B}},
-        {8, {0x02, 0x00, 0x00, 0x00}},
-        {12, {0x00, 0x00}},
-        {534, {0x00, 0x00}},
-        {536, {0xFF, 0xFF}},
-        {710, {0x00, 0x00}},
-        {712, {30, 0x00}},
-        {716, {72, 0x00, 0x00, 0x00}},
-        {720, {0xE6, 0xE6, 0xE6, 0x00}},
-        {724, {'W', 0, 'a', 0, 't', 0, 'e', 0, 'r', 0, 'M', 0, 'a', 0, 'r', 0, 'k', 0, 0, 0}},
-        {1108, {'H', 0, 'e', 0, 'l', 0, 'v', 0, 'e', 0, 't', 0, 'i', 0, 'c', 0, 'a', 0, 0, 0}},
-        {1756, {0x01}},
-        {1760, {0x00, 0x00, 0x00, 0x00}},
-    };
-    return bytes;
-}
-
-TEST(HandleDevMode, SizeIgnoresTheBlocks) {
-    BYTE in[4] = {1, 2, 3, 4};
-    BYTE out[4] = {5, 6, 7, 8};
-    const struct {
-        void* input;
-        void* output;
-    } cases[] = {{nullptr, nullptr}, {in, nullptr}, {nullptr, out}, {in, out}};
-    for (const auto& c : cases) {
-        OEMDMPARAM param{};
-        param.pOEMDMIn = c.input;
-        param.pOEMDMOut = c.output;
-        param.cbBufSize = 3;
-        EXPECT_EQ(Call(OEMDM_SIZE, &param), S_OK);
-        EXPECT_EQ(param.cbBufSize, 1768u);
-    }
-    EXPECT_EQ(in[0], 1);
-    EXPECT_EQ(out[0], 5);
-}
-
-TEST(HandleDevMode, RejectedCallsWriteNothing) {
-    Block in = Defaulted();
-    Block out = Filled(0xFF);
-    const struct {
-        const char* name;
-        DWORD mode;
-        bool nullParam;
-        bool nullOutput;
-    } cases[] = {
-        {"mode 0", 0, false, false},
-        {"mode 5", 5, false, false},
-        {"mode 0xFFFFFFFF", 0xFFFFFFFF, false, false},
-        {"null param, size", OEMDM_SIZE, true, false},
-        {"null param, merge", OEMDM_MERGE, true, false},
-        {"defaults without output", OEMDM_DEFAULT, false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        OEMDMPARAM param{};
-        param.pOEMDMIn = in.data();
-        param.pOEMDMOut = c.nullOutput ? nullptr : out.data();
-        param.cbBufSize = 7;
-        EXPECT_EQ(Call(c.mode, c.nullParam ? nullptr : &param), E_FAIL);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-        EXPECT_EQ(param.cbBufSize, 7u);
-        EXPECT_EQ(out, Filled(0xFF));
-    }
+TEST(HandleDevMode, AnswersTheSizeAndRejectsWhatItCannotDo) {
+    Block in(dm::kSize, 0xEE), out(dm::kSize, 0xFF);
+    const Outcome size{S_OK, 1768, 0}, rejected{E_FAIL, 7, ERROR_INVALID_PARAMETER};
+    const std::tuple<DWORD, void*, void*, Outcome> cases[] = {
+        {OEMDM_SIZE, nullptr, nullptr, size},      {OEMDM_SIZE, in.data(), nullptr, size},
+        {OEMDM_SIZE, in.data(), out.data(), size}, {0, in.data(), out.data(), rejected},
+        {5, in.data(), out.data(), rejected},      {OEMDM_DEFAULT, in.data(), nullptr, rejected}};
+    for (const auto& [mode, input, output, outcome] : cases)
+        EXPECT_EQ(Call(mode, input, output), outcome) << mode;
+    EXPECT_EQ(in, Block(dm::kSize, 0xEE));
+    EXPECT_EQ(out, Block(dm::kSize, 0xFF));
+    SetLastError(0);
+    EXPECT_EQ(HandleDevMode(OEMDM_MERGE, nullptr), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(HandleDevMode, DefaultsWriteOnlyTheirFields) {
-    Block block = Filled(0xFF);
-    OEMDMPARAM param{};
-    param.pOEMDMOut = block.data();
-    ASSERT_EQ(Call(OEMDM_DEFAULT, &param), S_OK);
+    // The block at an odd address in 0xFF storage; every byte not listed here
+    // keeps its 0xFF.
+    Block expected(dm::kSize + 1, 0xFF);
+    for (const auto& [offset, bytes] :
+         {std::pair<DWORD, std::string>{0, "\xE8\x06\0\0OVLK\2\0\0\0\0\0"s},
+          {534, "\0\0\xFF\xFF"s},
+          {710, "\0\0\x1E\0\xFF\xFFH\0\0\0\xE6\xE6\xE6\0"s + "W\0a\0t\0e\0r\0M\0a\0r\0k\0\0\0"s},
+          {1108, "H\0e\0l\0v\0e\0t\0i\0c\0a\0\0\0"s},
+          {1756, "\1\xFF\xFF\xFF\0\0\0\0"s}})
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + 1 + offset);
+    Block storage(dm::kSize + 1, 0xFF);
+    ASSERT_EQ(Call(OEMDM_DEFAULT, nullptr, storage.data() + 1), kDone);
+    EXPECT_EQ(storage, expected);
+}
 
-    std::vector<bool> written(dm::kSize, false);
-    for (const auto& [offset, bytes] : DefaultBytes()) {
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            EXPECT_EQ(block[offset + i], bytes[i]) << "byte " << offset + i;
-            written[offset + i] = true;
-        }
+TEST(ConvertDevMode, CopiesAMatchingBlockWithinBothSizes) {
+    constexpr DWORD n = dm::kSize, sig = dm::kSignature;
+    // Input buffer length (a read past it shows), input signature and size,
+    // output signature and size, bytes taken from the input; the rest of the
+    // output holds the defaults.
+    const std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD> cases[] = {
+        {n, sig, n, sig, n, n},                    // same signature
+        {536, sig, 536, sig, n, 536},              // older, shorter block
+        {n, 0x12345678, n, sig, n, 12},            // foreign signature
+        {n, 0x01020304, n, 0x01020304, n, n},      // the output's signature decides
+        {n, sig, 0x80000000, sig, 0xFFFFFFF0, n}}; // sizes claiming more than a block
+    for (const auto& [inBytes, inSignature, inSize, outSignature, outSize, copied] : cases) {
+        SCOPED_TRACE(std::to_string(inSize) + " " + std::to_string(outSize));
+        const Block in = Patterned(inBytes, inSignature, inSize, 3);
+        Block out = Patterned(n, outSignature, outSize, 77);
+        Block expected = out;
+        ApplyDevModeDefaults(expected.data());
+        dm::PutU32(expected.data(), dm::kDwSignature, outSignature);
+        std::copy(in.begin() + 12, in.begin() + copied, expected.begin() + 12);
+        ASSERT_EQ(Call(OEMDM_CONVERT, in.data(), out.data()), kDone);
+        EXPECT_EQ(out, expected);
     }
-    for (DWORD i = 0; i < dm::kSize; ++i) {
-        if (!written[i]) {
-            EXPECT_EQ(block[i], 0xFF) << "byte " << i;
-        }
-    }
-}
-
-TEST(HandleDevMode, DefaultsOnAnOddlyAlignedBlock) {
-    Block storage = Filled(0x11, dm::kSize + 1);
-    ApplyDevModeDefaults(storage.data() + 1);
-    Block block(storage.begin() + 1, storage.end());
-    EXPECT_EQ(WideAt(block, dm::kSzWatermarkText, 128), u"WaterMark");
-    EXPECT_EQ(WideAt(block, dm::kSzWatermarkFont, 64), u"Helvetica");
-    EXPECT_EQ(storage[0], 0x11);
-}
-
-TEST(ConvertDevMode, FullBlockOfTheSameSignature) {
-    Block in = Patterned(dm::kSize, dm::kSignature, dm::kSize, 3);
-    Block out = Defaulted();
-    OEMDMPARAM param{};
-    param.pOEMDMIn = in.data();
-    param.pOEMDMOut = out.data();
-    ASSERT_EQ(Call(OEMDM_CONVERT, &param), S_OK);
-
-    Block expected = in;
-    dm::PutU32(expected.data(), dm::kDwSize, dm::kSize);
-    dm::PutU32(expected.data(), dm::kDwVersion, dm::kVersion);
-    EXPECT_EQ(out, expected);
-}
-
-TEST(ConvertDevMode, OlderShorterBlockKeepsTheCurrentDefaults) {
-    // The input buffer is only as long as it claims, so a read past it shows.
-    Block in = Patterned(536, dm::kSignature, 536, 9);
-    dm::PutS16(in.data(), dm::kSFlip, 1);
-    Block out = Defaulted();
-    std::memset(out.data() + dm::kSzJobName, 0x41, 162 + 10);
-    const Block before = out;
-
-    ASSERT_TRUE(ConvertDevMode(in.data(), out.data()));
-    EXPECT_TRUE(std::equal(out.begin() + 12, out.begin() + 536, in.begin() + 12));
-    EXPECT_EQ(dm::U32(out.data(), dm::kDwSize), 1768u);
-    EXPECT_EQ(dm::U32(out.data(), dm::kDwSignature), dm::kSignature);
-    EXPECT_EQ(dm::U32(out.data(), dm::kDwVersion), 2u);
-    EXPECT_EQ(dm::S16(out.data(), dm::kSFlip), 1);
-    // Everything past the copied part is as the defaults left it.
-    EXPECT_TRUE(std::equal(out.begin() + 536, out.end(), before.begin() + 536));
-}
-
-TEST(ConvertDevMode, ForeignSignatureFallsBackToDefaults) {
-    Block in = Patterned(dm::kSize, 0x12345678, dm::kSize, 5);
-    Block out = Patterned(dm::kSize, dm::kSignature, dm::kSize, 77);
-    dm::PutS16(out.data(), dm::kSFlip, 4);
-    Block expected = out;
-    ApplyDevModeDefaults(expected.data());
-
-    ASSERT_TRUE(ConvertDevMode(in.data(), out.data()));
-    EXPECT_EQ(out, expected);
-}
-
-TEST(ConvertDevMode, OutputSignatureDecidesNotTheConstant) {
-    // Both blocks carry the same foreign signature: the input is copied.
-    Block in = Patterned(dm::kSize, 0x01020304, dm::kSize, 1);
-    Block out = Patterned(dm::kSize, 0x01020304, dm::kSize, 2);
-    ASSERT_TRUE(ConvertDevMode(in.data(), out.data()));
-    EXPECT_TRUE(std::equal(out.begin() + 12, out.end(), in.begin() + 12));
-    EXPECT_EQ(dm::U32(out.data(), dm::kDwSignature), 0x01020304u);
-}
-
-TEST(ConvertDevMode, SizesClaimingMoreThanABlockCopyOneBlock) {
-    // Exactly sized buffers: a copy past 1768 bytes would overrun them.
-    const struct {
-        const char* name;
-        DWORD inSize;
-        DWORD outSize;
-    } cases[] = {
-        {"input claims more", 0xFFFFFFFF, dm::kSize},
-        {"output claims more", dm::kSize, 5000},
-        {"both claim more", 0x80000000, 0xFFFFFFF0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Block in = Patterned(dm::kSize, dm::kSignature, c.inSize, 11);
-        Block out = Patterned(dm::kSize, dm::kSignature, c.outSize, 12);
-        OEMDMPARAM param{};
-        param.pOEMDMIn = in.data();
-        param.pOEMDMOut = out.data();
-        ASSERT_EQ(Call(OEMDM_CONVERT, &param), S_OK);
-        EXPECT_EQ(out.size(), dm::kSize);
-        EXPECT_TRUE(std::equal(out.begin() + 12, out.end(), in.begin() + 12));
-        EXPECT_EQ(dm::U32(out.data(), dm::kDwSize), 1768u);
-    }
-}
-
-TEST(ConvertDevMode, MissingBlocksAreLeftAlone) {
-    Block block = Filled(0xFF);
-    EXPECT_FALSE(ConvertDevMode(nullptr, block.data()));
+    Block block(n, 0xFF);
     EXPECT_FALSE(ConvertDevMode(block.data(), nullptr));
-    EXPECT_EQ(block, Filled(0xFF));
-
-    OEMDMPARAM param{};
-    param.pOEMDMOut = block.data();
-    EXPECT_EQ(Call(OEMDM_CONVERT, &param), S_OK);
-    EXPECT_EQ(block, Filled(0xFF));
+    EXPECT_EQ(Call(OEMDM_CONVERT, nullptr, block.data()), kDone);
+    EXPECT_EQ(block, Block(n, 0xFF));
 }
 
 TEST(MergeDevMode, SelectionIsLimitedToTwo) {
-    const struct {
-        std::int16_t input;
-        std::int16_t merged;
-    } cases[] = {{3, 0}, {2, 2}, {-5, -5}, {0, 0}, {0x7FFF, 0}, {-32768, -32768}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        Block in = Defaulted(0x22);
-        dm::PutS16(in.data(), dm::kSSelection, c.input);
+    for (const auto& [input, merged] : {std::pair<short, short>{3, 0}, {2, 2}, {-5, -5}}) {
+        Block in(dm::kSize, 0x22), out(dm::kSize, 0x33);
+        ApplyDevModeDefaults(in.data());
+        ApplyDevModeDefaults(out.data());
+        dm::PutS16(in.data(), dm::kSSelection, input);
         dm::PutS16(in.data(), dm::kSWatermarkAngle, 400);
-        Block out = Defaulted(0x33);
-        OEMDMPARAM param{};
-        param.pOEMDMIn = in.data();
-        param.pOEMDMOut = out.data();
-        ASSERT_EQ(Call(OEMDM_MERGE, &param), S_OK);
-        EXPECT_EQ(dm::S16(out.data(), dm::kSSelection), c.merged);
-        // Nothing else is corrected.
-        EXPECT_EQ(dm::S16(out.data(), dm::kSWatermarkAngle), 400);
+        ASSERT_EQ(Call(OEMDM_MERGE, in.data(), out.data()), kDone);
+        EXPECT_EQ(dm::S16(out.data(), dm::kSSelection), merged) << input;
+        EXPECT_EQ(dm::S16(out.data(), dm::kSWatermarkAngle), 400) << "nothing else is corrected";
     }
-}
-
-TEST(MergeDevMode, NullInputStillValidatesTheOutput) {
+    // Without an input the output is still validated.
     Block out = Patterned(dm::kSize, 0xDEADBEEF, 99, 40);
     dm::PutS16(out.data(), dm::kSSelection, 7);
     Block expected = out;
-    dm::PutU32(expected.data(), dm::kDwSize, 1768);
-    dm::PutU32(expected.data(), dm::kDwSignature, dm::kSignature);
-    dm::PutU32(expected.data(), dm::kDwVersion, 2);
-    dm::PutS16(expected.data(), dm::kSSelection, 0);
-
-    OEMDMPARAM param{};
-    param.pOEMDMOut = out.data();
-    EXPECT_EQ(Call(OEMDM_MERGE, &param), S_OK);
+    std::copy_n("\xE8\x06\0\0OVLK\2\0\0\0\0\0", 14, expected.begin());
+    EXPECT_EQ(Call(OEMDM_MERGE, nullptr, out.data()), kDone);
     EXPECT_EQ(out, expected);
-
-    param.pOEMDMOut = nullptr;
-    EXPECT_EQ(Call(OEMDM_MERGE, &param), S_OK);
-    EXPECT_FALSE(ValidateDevMode(nullptr));
+    EXPECT_EQ(Call(OEMDM_MERGE, nullptr, nullptr), kDone);
 }
 
 } // namespace

@@ -3,17 +3,16 @@
 #include "devmode/layout.h"
 #include "hooks/device_state.h"
 #include "hooks/hook_table.h"
-#include "hooks/hooks.h"
 #include "module/plugin.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <new>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -21,392 +20,225 @@
 // The plug-in allocates with the non-throwing new. In this program that new
 // hands out blocks filled with garbage, so that a member left uninitialised
 // shows, and fails on request.
-namespace {
-bool gFailNothrowNew = false;
-}
+static bool gFailNothrowNew = false;
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (gFailNothrowNew)
         return nullptr;
-    try {
-        void* block = ::operator new(size);
-        std::memset(block, 0xA5, size);
-        return block;
-    } catch (...) {
-        return nullptr;
-    }
+    return std::memset(::operator new(size), 0xA5, size);
 }
 
 namespace {
 
-using klv::DeviceHookState;
-using klv::kHookCount;
-using klv::RenderPlugin;
 using Word = std::uintptr_t;
 
-template <typename T> Word ToWord(T value) {
-    if constexpr (std::is_pointer_v<T>)
-        return reinterpret_cast<Word>(value);
+// Arguments and results travel as words.
+template <typename To, typename From> To As(From value) {
+    if constexpr (std::is_pointer_v<To> || std::is_pointer_v<From>)
+        return reinterpret_cast<To>(value);
     else
-        return static_cast<Word>(value);
+        return static_cast<To>(value);
 }
 
-template <typename T> T FromWord(Word word) {
-    if constexpr (std::is_pointer_v<T>)
-        return reinterpret_cast<T>(word);
-    else
-        return static_cast<T>(word);
-}
-
-// What the fake driver saw: which of its functions ran, with which arguments.
-struct DriverCall {
-    unsigned tag;
-    std::vector<Word> args;
-};
-std::vector<DriverCall> gCalls;
+// The fake driver's calls: the tag of the function that ran and its arguments.
+std::vector<std::pair<unsigned, std::vector<Word>>> gCalls;
 Word gDriverResult = 0;
 
-// The driver's function for the DDI index at table position Tag (or another
-// function with the same prototype, for tags from 100 on).
-template <unsigned Tag, typename R, typename... A> R APIENTRY FakeDriverFunction(A... args) {
-    gCalls.push_back({Tag, {ToWord(args)...}});
-    return FromWord<R>(gDriverResult);
+LONG gJobIdSeenByDriver = -1;
+
+// The driver's function at table position Tag (tags from 100 on: another
+// function with the same prototype). Its StartDoc notes the job id the
+// device holds when it runs.
+template <unsigned Tag, typename R, typename First, typename... A>
+R APIENTRY FakeDriverFunction(First first, A... args) {
+    if constexpr (Tag == klv::kPosStartDoc)
+        gJobIdSeenByDriver = klv::DeviceStateOf(reinterpret_cast<DEVOBJ*>(first->dhpdev))->jobId;
+    gCalls.push_back({Tag, {As<Word>(first), As<Word>(args)...}});
+    return As<R>(gDriverResult);
 }
 
-template <unsigned Tag, typename R, typename... A> PFN FakeLike(R(APIENTRY*)(A...)) {
-    return klv::ToPfn(&FakeDriverFunction<Tag, R, A...>);
+template <unsigned Tag, typename R, typename First, typename... A> PFN FakeLike(R(APIENTRY*)(First, A...)) {
+    return klv::ToPfn(&FakeDriverFunction<Tag, R, First, A...>);
 }
 
-template <typename R, typename... A> constexpr unsigned Arity(R(APIENTRY*)(A...)) {
-    return sizeof...(A);
-}
-
-template <typename R, typename... A, std::size_t... I>
-Word CallWith(R(APIENTRY* hook)(A...), const std::vector<Word>& args, std::index_sequence<I...>) {
-    return ToWord(hook(FromWord<A>(args[I])...));
-}
-
-// Calls a hook with one word per argument and gives its result as a word.
-using Invoker = std::function<Word(const std::vector<Word>&)>;
-template <typename R, typename... A> Invoker InvokerOf(R(APIENTRY* hook)(A...)) {
-    return [hook](const std::vector<Word>& args) {
-        return CallWith(hook, args, std::index_sequence_for<A...>{});
+// Calls a hook with a distinct word per argument, the first being the device
+// handle or a surface on the device, as its prototype takes; gives back the
+// hook's result and, in *args, the words passed.
+using Invoker = std::function<Word(DEVOBJ*, std::vector<Word>*)>;
+template <typename R, typename First, typename... A>
+Invoker InvokerOf(unsigned position, R(APIENTRY* hook)(First, A...)) {
+    return [position, hook](DEVOBJ* devobj, std::vector<Word>* args) {
+        SURFOBJ surface{};
+        surface.dhpdev = reinterpret_cast<DHPDEV>(devobj);
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            *args = {std::is_same_v<First, DHPDEV> ? As<Word>(devobj) : As<Word>(&surface),
+                     (0x1000 + position * 0x40 + I)...};
+            return As<Word>(hook(As<First>((*args)[0]), As<A>((*args)[I + 1])...));
+        }
+        (std::index_sequence_for<A...>{});
     };
 }
-
-enum class Reach { None, Surface, Device };
 
 struct HookRow {
     const char* name;
     unsigned position;
     ULONG iFunc;
-    unsigned arguments;
-    Reach reach;
-    PFN hook;
-    unsigned hookArity;
-    PFN fake;      // the driver's function at this position
-    PFN duplicate; // another driver function with the same prototype
+    Word failure;   // what the hook gives when the driver offers nothing
+    PFN hook, fake; // the hook, and the driver's function for its index
+    PFN duplicate;  // another driver function with the same prototype
     Invoker invoke;
-    Word failure; // what the hook gives when the driver offers nothing
 };
 
-#define HOOK_ROW(Name, position, iFunc, arguments, reach, failure)                                           \
+#define HOOK_ROW(Name, position, iFunc, failure)                                                             \
     HookRow {                                                                                                \
-#Name, position, iFunc, arguments, reach, klv::ToPfn(&klv::Hook##Name), Arity(&klv::Hook##Name),     \
+#Name, position, iFunc, failure, klv::ToPfn(&klv::Hook##Name),                                       \
             FakeLike < position>(&klv::Hook##Name), FakeLike < 100 + position>(&klv::Hook##Name),            \
-            InvokerOf(&klv::Hook##Name), failure                                                             \
+            InvokerOf(position, &klv::Hook##Name)                                                            \
     }
 
-const Word kFalse = 0;
-const Word kFontDataError = ToWord(static_cast<LONG>(-1));
+const HookRow kRows[] = {
+    HOOK_ROW(RealizeBrush, 0, 12, TRUE),
+    HOOK_ROW(CopyBits, 1, 19, FALSE),
+    HOOK_ROW(BitBlt, 2, 18, FALSE),
+    HOOK_ROW(StretchBlt, 3, 20, FALSE),
+    HOOK_ROW(StretchBltROP, 4, 69, FALSE),
+    HOOK_ROW(PlgBlt, 5, 70, FALSE),
+    HOOK_ROW(TransparentBlt, 6, 74, FALSE),
+    HOOK_ROW(AlphaBlend, 7, 71, FALSE),
+    HOOK_ROW(GradientFill, 8, 68, FALSE),
+    HOOK_ROW(TextOut, 9, 23, FALSE),
+    HOOK_ROW(StrokePath, 10, 14, FALSE),
+    HOOK_ROW(FillPath, 11, 15, FALSE),
+    HOOK_ROW(StrokeAndFillPath, 12, 16, FALSE),
+    HOOK_ROW(StartPage, 13, 33, FALSE),
+    HOOK_ROW(SendPage, 14, 32, FALSE),
+    HOOK_ROW(Escape, 15, 24, 0),
+    HOOK_ROW(StartDoc, 16, 35, FALSE),
+    HOOK_ROW(EndDoc, 17, 34, FALSE),
+    HOOK_ROW(QueryFont, 18, 26, 0),
+    HOOK_ROW(QueryFontTree, 19, 27, 0),
+    HOOK_ROW(QueryFontData, 20, 28, As<Word>(LONG{-1})),
+    HOOK_ROW(QueryAdvanceWidths, 21, 53, FALSE),
+    HOOK_ROW(FontManagement, 22, 47, 0),
+    HOOK_ROW(GetGlyphMode, 23, 37, 0),
+    HOOK_ROW(IcmCreateColorTransform, 24, 64, 0),
+    HOOK_ROW(IcmDeleteColorTransform, 25, 65, FALSE),
+    HOOK_ROW(QueryDeviceSupport, 26, 76, FALSE),
+};
 
-const std::vector<HookRow>& Rows() {
-    static const std::vector<HookRow> rows = {
-        HOOK_ROW(RealizeBrush, 0, 12, 6, Reach::None, TRUE),
-        HOOK_ROW(CopyBits, 1, 19, 6, Reach::Surface, kFalse),
-        HOOK_ROW(BitBlt, 2, 18, 11, Reach::Surface, kFalse),
-        HOOK_ROW(StretchBlt, 3, 20, 11, Reach::Surface, kFalse),
-        HOOK_ROW(StretchBltROP, 4, 69, 13, Reach::Surface, kFalse),
-        HOOK_ROW(PlgBlt, 5, 70, 11, Reach::Surface, kFalse),
-        HOOK_ROW(TransparentBlt, 6, 74, 8, Reach::Surface, kFalse),
-        HOOK_ROW(AlphaBlend, 7, 71, 7, Reach::Surface, kFalse),
-        HOOK_ROW(GradientFill, 8, 68, 10, Reach::Surface, kFalse),
-        HOOK_ROW(TextOut, 9, 23, 10, Reach::Surface, kFalse),
-        HOOK_ROW(StrokePath, 10, 14, 8, Reach::Surface, kFalse),
-        HOOK_ROW(FillPath, 11, 15, 7, Reach::Surface, kFalse),
-        HOOK_ROW(StrokeAndFillPath, 12, 16, 10, Reach::Surface, kFalse),
-        HOOK_ROW(StartPage, 13, 33, 1, Reach::Surface, kFalse),
-        HOOK_ROW(SendPage, 14, 32, 1, Reach::Surface, kFalse),
-        HOOK_ROW(Escape, 15, 24, 6, Reach::Surface, 0),
-        HOOK_ROW(StartDoc, 16, 35, 3, Reach::Surface, kFalse),
-        HOOK_ROW(EndDoc, 17, 34, 2, Reach::Surface, kFalse),
-        HOOK_ROW(QueryFont, 18, 26, 4, Reach::Device, 0),
-        HOOK_ROW(QueryFontTree, 19, 27, 5, Reach::Device, 0),
-        HOOK_ROW(QueryFontData, 20, 28, 7, Reach::Device, kFontDataError),
-        HOOK_ROW(QueryAdvanceWidths, 21, 53, 6, Reach::Device, kFalse),
-        HOOK_ROW(FontManagement, 22, 47, 7, Reach::Surface, 0),
-        HOOK_ROW(GetGlyphMode, 23, 37, 2, Reach::Device, 0),
-        HOOK_ROW(IcmCreateColorTransform, 24, 64, 9, Reach::Device, 0),
-        HOOK_ROW(IcmDeleteColorTransform, 25, 65, 2, Reach::Device, kFalse),
-        HOOK_ROW(QueryDeviceSupport, 26, 76, 8, Reach::Surface, kFalse),
-    };
-    return rows;
-}
-
-// One enabled device: its DEVOBJ, a surface on it and its private device
-// mode, enabled through a plug-in object with a given driver array.
-class Device {
-public:
-    explicit Device(std::vector<DRVFN> driverFunctions, ULONG count = ~0u)
-        : functions_(std::move(driverFunctions)) {
-        devobj_.dwSize = sizeof(DEVOBJ);
-        devobj_.pOEMDM = devmode_;
-        surface_.dhpdev = reinterpret_cast<DHPDEV>(&devobj_);
-        enableData_.iDriverVersion = 0x00010000;
-        enableData_.c = count == ~0u ? static_cast<ULONG>(functions_.size()) : count;
-        enableData_.pdrvfn = functions_.empty() ? nullptr : functions_.data();
-        plugin_ = RenderPlugin::Create();
+// A device with its private device mode, enabled through a plug-in object
+// with the given driver array.
+struct Device {
+    explicit Device(std::vector<DRVFN> functions, ULONG count = ~0u, bool failAllocation = false) {
+        devobj.pOEMDM = devmode;
+        DRVENABLEDATA data{0x00010000, count == ~0u ? static_cast<ULONG>(functions.size()) : count,
+                           functions.empty() ? nullptr : functions.data()};
+        GDIINFO gdiInfo{};
         PDEVOEM devOem = reinterpret_cast<PDEVOEM>(0x1);
-        enableResult_ = plugin_->EnablePDEV(&devobj_, nullptr, 0, nullptr, sizeof(GDIINFO), &gdiInfo_, 0,
-                                            nullptr, &enableData_, &devOem);
-        devobj_.pdevOEM = devOem;
+        gFailNothrowNew = failAllocation;
+        enableResult = plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof gdiInfo, &gdiInfo, 0, nullptr,
+                                          &data, &devOem);
+        gFailNothrowNew = false;
+        devobj.pdevOEM = devOem;
     }
     ~Device() {
-        if (devobj_.pdevOEM != nullptr)
-            plugin_->DisablePDEV(&devobj_);
-        plugin_->Release();
+        plugin->DisablePDEV(&devobj); // frees the block, if any
+        plugin->Release();
     }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
+    klv::DeviceHookState* state() { return klv::DeviceStateOf(&devobj); }
 
-    HRESULT enableResult() const { return enableResult_; }
-    DeviceHookState* state() { return klv::DeviceStateOf(&devobj_); }
-    PDEVOBJ devobj() { return &devobj_; }
-
-    // One distinct word per argument, the first being what the hook reaches
-    // its device through.
-    std::vector<Word> ArgumentsFor(const HookRow& row) {
-        std::vector<Word> args;
-        args.push_back(row.reach == Reach::Device ? ToWord(&devobj_) : ToWord(&surface_));
-        for (unsigned i = 1; i < row.arguments; ++i)
-            args.push_back(0x1000 + row.position * 0x40 + i);
-        return args;
-    }
-
-private:
-    std::vector<DRVFN> functions_;
-    DEVOBJ devobj_{};
-    SURFOBJ surface_{};
-    GDIINFO gdiInfo_{};
-    alignas(8) BYTE devmode_[klv::dm::kSize]{};
-    DRVENABLEDATA enableData_{};
-    RenderPlugin* plugin_ = nullptr;
-    HRESULT enableResult_ = E_FAIL;
+    klv::RenderPlugin* plugin = klv::RenderPlugin::Create();
+    DEVOBJ devobj{};
+    alignas(8) BYTE devmode[klv::dm::kSize]{};
+    HRESULT enableResult = E_FAIL;
 };
 
-// The driver's array: every hooked index, listed in reverse table order and
-// mixed with indices that are not hooked.
+// The driver's array: every hooked index twice, its own function first,
+// listed in reverse table order and mixed with indices that are not hooked.
 std::vector<DRVFN> FullDriverArray() {
-    std::vector<DRVFN> functions;
-    functions.push_back({1, reinterpret_cast<PFN>(0x11)});
-    for (auto row = Rows().rbegin(); row != Rows().rend(); ++row) {
+    std::vector<DRVFN> functions{{1, reinterpret_cast<PFN>(0x11)}};
+    for (auto row = std::rbegin(kRows); row != std::rend(kRows); ++row) {
         functions.push_back({row->iFunc, row->fake});
         functions.push_back({row->iFunc + 200, reinterpret_cast<PFN>(0x22)});
+        functions.push_back({row->iFunc, row->duplicate});
     }
     return functions;
 }
 
-class HooksTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gCalls.clear();
-        gDriverResult = 0;
-    }
-};
-
-TEST_F(HooksTest, TableListsEachHookAtItsPosition) {
-    ASSERT_EQ(Rows().size(), kHookCount);
-    for (const HookRow& row : Rows()) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(klv::HookTable[row.position].iFunc, row.iFunc);
-        EXPECT_EQ(klv::HookTable[row.position].pfn, row.hook);
-        EXPECT_EQ(row.hookArity, row.arguments);
-    }
+TEST(Hooks, EnableDriverHandsOverTheTable) {
+    ASSERT_EQ(std::size(kRows), klv::kHookCount);
+    for (const HookRow& row : kRows)
+        EXPECT_EQ(std::pair(klv::HookTable[row.position].iFunc, klv::HookTable[row.position].pfn),
+                  std::pair(row.iFunc, row.hook))
+            << row.name;
+    // Whatever version and size the driver gives.
+    Device device({});
+    DRVENABLEDATA data{0xCCCCCCCC, 0xCCCCCCCC, nullptr};
+    EXPECT_EQ(device.plugin->EnableDriver(~0u, 3, &data), S_OK);
+    EXPECT_EQ(std::tuple(data.iDriverVersion, data.c, data.pdrvfn),
+              std::tuple(0x00010000u, 27u, klv::HookTable));
+    EXPECT_EQ(device.plugin->DisableDriver(), S_OK);
 }
 
-TEST_F(HooksTest, EnableDriverHandsOverTheTable) {
-    RenderPlugin* plugin = RenderPlugin::Create();
-    const std::pair<DWORD, DWORD> versionsAndSizes[] = {
-        {0, 0}, {0x00010000, sizeof(DRVENABLEDATA)}, {~0u, 3}};
-    for (const auto& [version, size] : versionsAndSizes) {
-        DRVENABLEDATA data{0xCCCCCCCC, 0xCCCCCCCC, nullptr};
-        EXPECT_EQ(plugin->EnableDriver(version, size, &data), S_OK);
-        EXPECT_EQ(data.iDriverVersion, 0x00010000u);
-        EXPECT_EQ(data.c, 27u);
-        EXPECT_EQ(data.pdrvfn, klv::HookTable);
-    }
-    EXPECT_EQ(plugin->DisableDriver(), S_OK);
-    plugin->Release();
-}
-
-TEST_F(HooksTest, EachHookForwardsToTheDriversFunctionOfItsIndex) {
-    Device device(FullDriverArray());
-    ASSERT_EQ(device.enableResult(), S_OK);
-    const Word results[] = {1, 0, 0x5A5A5A5A};
-    for (const HookRow& row : Rows()) {
-        if (row.reach == Reach::None)
-            continue;
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(device.state()->savedFunctions[row.position], row.fake);
-        for (Word result : results) {
-            gCalls.clear();
-            gDriverResult = result;
-            const std::vector<Word> args = device.ArgumentsFor(row);
-            EXPECT_EQ(row.invoke(args), result);
-            ASSERT_EQ(gCalls.size(), 1u);
-            EXPECT_EQ(gCalls[0].tag, row.position);
-            EXPECT_EQ(gCalls[0].args, args);
-        }
-    }
-}
-
-TEST_F(HooksTest, RealizeBrushAnswersItselfEvenWhenTheDriverOffersOne) {
-    const HookRow& row = Rows()[klv::kPosRealizeBrush];
-    Device device(FullDriverArray());
-    ASSERT_EQ(device.enableResult(), S_OK);
-    EXPECT_EQ(device.state()->savedFunctions[klv::kPosRealizeBrush], row.fake);
-    gDriverResult = 0;
-    EXPECT_EQ(klv::HookRealizeBrush(nullptr, nullptr, nullptr, nullptr, nullptr, 0), TRUE);
-    EXPECT_EQ(row.invoke(device.ArgumentsFor(row)), Word{TRUE});
-    EXPECT_TRUE(gCalls.empty());
-}
-
-TEST_F(HooksTest, FirstRecordOfADuplicatedIndexWins) {
-    for (const HookRow& row : Rows()) {
-        SCOPED_TRACE(row.name);
-        Device device({{row.iFunc, row.fake}, {row.iFunc, row.duplicate}});
-        ASSERT_EQ(device.enableResult(), S_OK);
-        EXPECT_EQ(device.state()->savedFunctions[row.position], row.fake);
-    }
-    const HookRow& bitBlt = Rows()[klv::kPosBitBlt];
-    Device device({{bitBlt.iFunc, bitBlt.fake}, {bitBlt.iFunc, bitBlt.duplicate}});
-    bitBlt.invoke(device.ArgumentsFor(bitBlt));
-    ASSERT_EQ(gCalls.size(), 1u);
-    EXPECT_EQ(gCalls[0].tag, bitBlt.position);
-}
-
-// Slots the driver does not fill get a stand-in that fails without calling
-// anything; the device is enabled all the same.
-TEST_F(HooksTest, MissingFunctionsGetAFailingStandIn) {
-    struct Case {
-        const char* name;
-        std::vector<DRVFN> functions;
-        ULONG count;
-        std::vector<unsigned> offered; // positions that keep the driver's function
+// Each hook calls the first function the driver listed for its index, with
+// its arguments unchanged, and gives back its result. A slot the driver does
+// not fill gets a stand-in that fails without calling anything, and the
+// device is enabled all the same. The brush hook answers itself; the StartDoc
+// hook records the job id before anything else runs.
+TEST(Hooks, EachHookForwardsToTheDriversFunctionOfItsIndex) {
+    std::vector<DRVFN> partial = FullDriverArray();
+    std::erase_if(partial, [](const DRVFN& f) { return f.iFunc == INDEX_DrvQueryDeviceSupport; });
+    const HookRow& copyBits = kRows[klv::kPosCopyBits];
+    // The driver's array, its count, and a bit per position the driver fills.
+    const std::tuple<const char*, std::vector<DRVFN>, ULONG, unsigned> cases[] = {
+        {"every index", FullDriverArray(), ~0u, ~0u},
+        {"no QueryDeviceSupport, count ending before CopyBits", partial,
+         static_cast<ULONG>(partial.size() - 6), ((1u << 26) - 1) & ~3u},
+        {"count of 0", FullDriverArray(), 0, 0},
+        {"no array", {}, 5, 0},
+        {"null function first", {{copyBits.iFunc, nullptr}, {copyBits.iFunc, copyBits.duplicate}}, ~0u, 0},
     };
-    std::vector<DRVFN> withoutDeviceSupport = FullDriverArray();
-    std::erase_if(withoutDeviceSupport,
-                  [](const DRVFN& f) { return f.iFunc == INDEX_DrvQueryDeviceSupport; });
-    std::vector<unsigned> allButDeviceSupport;
-    for (unsigned i = 0; i + 1 < kHookCount; ++i)
-        allButDeviceSupport.push_back(i);
-    const HookRow& copyBits = Rows()[klv::kPosCopyBits];
-    const HookRow& textOut = Rows()[klv::kPosTextOut];
-    const Case cases[] = {
-        {"no QueryDeviceSupport", withoutDeviceSupport, ~0u, allButDeviceSupport},
-        {"count of 0", FullDriverArray(), 0, {}},
-        {"no array", {}, 5, {}},
-        {"count stops the walk", {{copyBits.iFunc, copyBits.fake}, {textOut.iFunc, textOut.fake}}, 1, {1}},
-        {"null function offered", {{copyBits.iFunc, nullptr}, {copyBits.iFunc, copyBits.duplicate}}, ~0u, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Device device(c.functions, c.count);
-        ASSERT_EQ(device.enableResult(), S_OK);
-        for (const HookRow& row : Rows()) {
-            SCOPED_TRACE(row.name);
-            const bool offered =
-                std::find(c.offered.begin(), c.offered.end(), row.position) != c.offered.end();
-            if (offered) {
-                EXPECT_EQ(device.state()->savedFunctions[row.position], row.fake);
-                continue;
-            }
-            EXPECT_EQ(device.state()->savedFunctions[row.position], klv::MissingDriverFunction(row.position));
-            gCalls.clear();
-            gDriverResult = 0x77;
-            EXPECT_EQ(row.invoke(device.ArgumentsFor(row)), row.failure);
-            EXPECT_TRUE(gCalls.empty());
-        }
-    }
-}
-
-LONG gJobIdSeenByDriver = -1;
-BOOL APIENTRY DriverStartDoc(SURFOBJ* pso, LPWSTR, DWORD) {
-    DEVOBJ* devobj = reinterpret_cast<DEVOBJ*>(pso->dhpdev);
-    gJobIdSeenByDriver = klv::DeviceStateOf(devobj)->jobId;
-    return TRUE;
-}
-
-TEST_F(HooksTest, StartDocRecordsTheJobBeforeTheDriverRuns) {
-    const DWORD jobIds[] = {7, 0x7FFFFFFF, 1};
-    for (const bool offered : {true, false}) {
-        std::vector<DRVFN> functions;
-        if (offered)
-            functions.push_back({INDEX_DrvStartDoc, klv::ToPfn(&DriverStartDoc)});
-        Device device(functions);
-        ASSERT_EQ(device.enableResult(), S_OK);
+    for (const auto& [name, functions, count, offered] : cases) {
+        Device device(functions, count);
+        ASSERT_EQ(device.enableResult, S_OK) << name;
         EXPECT_EQ(device.state()->jobId, 0);
         EXPECT_EQ(device.state()->documentName[0], 0);
-        SURFOBJ surface{};
-        surface.dhpdev = reinterpret_cast<DHPDEV>(device.devobj());
-        WCHAR name[] = KLV_W("report");
-        for (DWORD jobId : jobIds) {
+        for (const HookRow& row : kRows) {
+            SCOPED_TRACE(std::string(name) + ", " + row.name);
+            const bool calls = row.position != klv::kPosRealizeBrush && ((offered >> row.position) & 1) != 0;
+            gCalls.clear();
+            gDriverResult = 0x5A5A5A5A;
             gJobIdSeenByDriver = -1;
-            EXPECT_EQ(klv::HookStartDoc(&surface, name, jobId), offered ? TRUE : FALSE);
-            EXPECT_EQ(device.state()->jobId, static_cast<LONG>(jobId));
-            EXPECT_EQ(gJobIdSeenByDriver, offered ? static_cast<LONG>(jobId) : -1);
+            std::vector<Word> args;
+            EXPECT_EQ(row.invoke(&device.devobj, &args), calls ? gDriverResult : row.failure);
+            ASSERT_EQ(gCalls.size(), calls ? 1u : 0u);
+            if (calls) {
+                EXPECT_EQ(gCalls[0], std::pair(row.position, args));
+            }
+            if (row.position == klv::kPosStartDoc) {
+                EXPECT_EQ(device.state()->jobId, static_cast<LONG>(args[2]));
+                EXPECT_EQ(gJobIdSeenByDriver, calls ? static_cast<LONG>(args[2]) : -1);
+            }
         }
     }
 }
 
-TEST_F(HooksTest, ResetAndDisableSucceedWithoutTouchingTheDevices) {
-    Device oldDevice(FullDriverArray());
-    Device newDevice({});
-    RenderPlugin* plugin = RenderPlugin::Create();
-    const DeviceHookState oldCopy = *oldDevice.state();
-    const PDEVOEM newBlock = newDevice.devobj()->pdevOEM;
-    EXPECT_EQ(plugin->ResetPDEV(oldDevice.devobj(), newDevice.devobj()), S_OK);
-    EXPECT_EQ(plugin->ResetPDEV(nullptr, nullptr), S_OK);
-    EXPECT_EQ(newDevice.devobj()->pdevOEM, newBlock);
+TEST(Hooks, ResetAndDisableLeaveTheDevicesAlone) {
+    Device oldDevice(FullDriverArray()), newDevice({});
+    const klv::DeviceHookState oldCopy = *oldDevice.state();
+    const PDEVOEM newBlock = newDevice.devobj.pdevOEM;
+    EXPECT_EQ(oldDevice.plugin->ResetPDEV(&oldDevice.devobj, &newDevice.devobj), S_OK);
+    EXPECT_EQ(oldDevice.plugin->ResetPDEV(nullptr, nullptr), S_OK);
+    EXPECT_EQ(newDevice.devobj.pdevOEM, newBlock);
     EXPECT_EQ(std::memcmp(&oldCopy, oldDevice.state(), sizeof oldCopy), 0);
-
     DEVOBJ empty{};
-    EXPECT_EQ(plugin->DisablePDEV(&empty), S_OK);
-    klv::FreeDeviceHookState(nullptr);
-
-    // The block is freed, pdevOEM left as it was.
-    PDEVOBJ devobj = newDevice.devobj();
-    EXPECT_EQ(plugin->DisablePDEV(devobj), S_OK);
-    EXPECT_EQ(devobj->pdevOEM, newBlock);
-    devobj->pdevOEM = nullptr; // so that the fixture does not free it again
-    plugin->Release();
+    EXPECT_EQ(oldDevice.plugin->DisablePDEV(&empty), S_OK);
 }
 
-TEST_F(HooksTest, EnableFailsWhenTheBlockCannotBeAllocated) {
-    RenderPlugin* plugin = RenderPlugin::Create();
-    ASSERT_NE(plugin, nullptr);
-    std::vector<DRVFN> functions = FullDriverArray();
-    DRVENABLEDATA enableData{0x00010000, static_cast<ULONG>(functions.size()), functions.data()};
-    DEVOBJ devobj{};
-    GDIINFO gdiInfo{};
-    PDEVOEM devOem = reinterpret_cast<PDEVOEM>(0x1);
-    gFailNothrowNew = true;
-    const HRESULT result = plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof gdiInfo, &gdiInfo, 0,
-                                              nullptr, &enableData, &devOem);
-    gFailNothrowNew = false;
-    EXPECT_EQ(result, E_FAIL);
-    EXPECT_EQ(devOem, nullptr);
-    plugin->Release();
+TEST(Hooks, EnableFailsWhenTheBlockCannotBeAllocated) {
+    Device device(FullDriverArray(), ~0u, true);
+    EXPECT_EQ(device.enableResult, E_FAIL);
+    EXPECT_EQ(device.devobj.pdevOEM, nullptr);
 }
 
 } // namespace

@@ -7,71 +7,23 @@
 
 namespace {
 
-// Concrete records, as the modules that fill them derive them. Each class's
-// Refresh counts its calls, which shows which table an object dispatches
-// through.
-struct Tray final : CTrayStatus {
-    Tray() = default;
-    Tray(const Tray& other) = default;
-    Tray& operator=(const Tray& other) = default;
-    void Refresh() override { ++refreshes; }
-    int refreshes = 0;
-};
-struct OtherTray final : CTrayStatus {
-    void Refresh() override { ++refreshes; }
-    int refreshes = 0;
-};
-struct Consumables final : CConsumablesStatus {
-    Consumables() = default;
-    Consumables(const Consumables& other) = default;
-    Consumables& operator=(const Consumables& other) = default;
+// Concrete records, as the modules that fill them derive them; Tag makes
+// classes of their own, with tables of their own.
+template <typename Base, int Tag = 0> struct Record final : Base {
     void Refresh() override {}
 };
-struct General final : CGeneralPrinterStatus {
-    General() = default;
-    General(const General& other) = default;
-    General& operator=(const General& other) = default;
-    void Refresh() override {}
-};
+using Tray = Record<CTrayStatus>;
+using Consumables = Record<CConsumablesStatus>;
+using General = Record<CGeneralPrinterStatus>;
 
-// Fills every text unit, so nothing is terminated, and gives each value a
-// distinct pattern.
-void FillText(WCHAR (&text)[klv::kStatusTextUnits], unsigned seed) {
-    for (int i = 0; i < klv::kStatusTextUnits; ++i)
-        text[i] = static_cast<WCHAR>(0x4100 + seed * 97 + i);
-}
-
-Tray MakeTray(unsigned seed) {
-    Tray tray;
-    tray.value0 = 0xA0000000u + seed;
-    FillText(tray.text0, seed);
-    for (int e = 0; e < klv::kTrayEntries; ++e) {
-        const DWORD base = seed * 1000 + e * 10;
-        tray.entries[e] = TrayEntry{base, base + 1, base + 2, base + 3, base + 4, base + 5, base + 6};
-    }
-    return tray;
-}
-
-Consumables MakeConsumables(unsigned seed) {
-    Consumables c;
-    c.value0 = seed + 1;
-    c.value1 = seed + 2;
-    c.value2 = 0xFFFFFFFFu - seed;
-    c.value3 = seed << 20;
-    FillText(c.text0, seed);
-    return c;
-}
-
-General MakeGeneral(unsigned seed) {
-    General g;
-    g.byte0 = static_cast<BYTE>(seed + 1);
-    g.value0 = 0x12345678u ^ seed;
-    g.byte1 = static_cast<BYTE>(seed + 2);
-    g.byte2 = static_cast<BYTE>(seed + 3);
-    g.byte3 = static_cast<BYTE>(0xFF - seed);
-    FillText(g.text0, seed);
-    FillText(g.text1, seed + 5);
-    return g;
+// A record with a pattern in every byte past the table pointer: no two
+// neighbouring bytes are both zero, so no text holds a terminator.
+template <typename T> T Make(unsigned seed) {
+    T record;
+    auto* bytes = reinterpret_cast<BYTE*>(&record);
+    for (std::size_t i = sizeof(void*); i < sizeof record; ++i)
+        bytes[i] = static_cast<BYTE>(seed * 31 + i);
+    return record;
 }
 
 // Compares the members, not the padding or the table pointer.
@@ -89,74 +41,40 @@ bool SameMembers(const CGeneralPrinterStatus& a, const CGeneralPrinterStatus& b)
            std::memcmp(a.text1, b.text1, sizeof a.text1) == 0;
 }
 
-const void* TablePointer(const void* object) {
-    const void* table;
-    std::memcpy(&table, object, sizeof table);
-    return table;
-}
-
-template <typename Record> std::ptrdiff_t OffsetIn(const Record& record, const void* member) {
-    return static_cast<const BYTE*>(member) - reinterpret_cast<const BYTE*>(&record);
-}
-
-// Each case builds a source and copies it the three ways.
-template <typename Make> void CheckCopies(Make make) {
-    const auto source = make(3);
-    auto copied(source);
+template <typename T> void CheckCopies() {
+    T source = Make<T>(3);
+    source.text0[10] = 0; // a terminator mid-way stops nothing
+    const T copied(source);
     EXPECT_TRUE(SameMembers(copied, source));
-
-    auto assigned = make(8);
-    const void* table = TablePointer(&assigned);
+    T assigned = Make<T>(8);
     assigned = source;
     EXPECT_TRUE(SameMembers(assigned, source));
-    EXPECT_EQ(TablePointer(&assigned), table);
-
-    auto self = make(5);
-    const auto before = make(5);
-    auto& alias = self;
+    T self = Make<T>(5);
+    T& alias = self;
     self = alias;
-    EXPECT_TRUE(SameMembers(self, before));
+    EXPECT_TRUE(SameMembers(self, Make<T>(5)));
 }
 
-TEST(StatusRecords, CopiesAndAssignmentsTakeEveryMember) {
-    {
-        SCOPED_TRACE("CTrayStatus");
-        CheckCopies(MakeTray);
-    }
-    {
-        SCOPED_TRACE("CConsumablesStatus");
-        CheckCopies(MakeConsumables);
-    }
-    {
-        SCOPED_TRACE("CGeneralPrinterStatus");
-        CheckCopies(MakeGeneral);
-    }
-}
-
-TEST(StatusRecords, UnterminatedTextIsCopiedWhole) {
-    const Tray source = MakeTray(1);
-    Tray target = MakeTray(2);
-    static_cast<CTrayStatus&>(target) = source;
-    for (int i = 0; i < klv::kStatusTextUnits; ++i)
-        EXPECT_EQ(target.text0[i], source.text0[i]) << "unit " << i;
-
-    General general = MakeGeneral(4);
-    general.text0[10] = 0; // a terminator mid-way stops nothing
-    const General copy(general);
-    EXPECT_EQ(copy.text0[11], general.text0[11]);
-    EXPECT_EQ(copy.text1[63], general.text1[63]);
+TEST(StatusRecords, CopiesAndAssignmentsTakeEveryMemberWhole) {
+    CheckCopies<Tray>();
+    CheckCopies<Consumables>();
+    CheckCopies<General>();
 }
 
 TEST(StatusRecords, AssignmentThroughTheBaseKeepsTheTargetsTable) {
-    Tray tray = MakeTray(1);
-    OtherTray other;
+    const Tray tray = Make<Tray>(1);
+    Record<CTrayStatus, 1> other;
+    const void* table = nullptr;
+    std::memcpy(&table, static_cast<const void*>(&other), sizeof table);
     static_cast<CTrayStatus&>(other) = tray;
     EXPECT_TRUE(SameMembers(other, tray));
+    const void* after = nullptr;
+    std::memcpy(&after, static_cast<const void*>(&other), sizeof after);
+    EXPECT_EQ(after, table);
+}
 
-    CTrayStatus& asBase = other;
-    asBase.Refresh();
-    EXPECT_EQ(other.refreshes, 1);
-    EXPECT_EQ(tray.refreshes, 0);
+template <typename R> std::ptrdiff_t OffsetIn(const R& record, const void* member) {
+    return static_cast<const BYTE*>(member) - reinterpret_cast<const BYTE*>(&record);
 }
 
 TEST(StatusRecords, MembersSitAtTheSharedOffsets) {
@@ -164,25 +82,12 @@ TEST(StatusRecords, MembersSitAtTheSharedOffsets) {
     const Tray tray{};
     const Consumables consumables{};
     const General general{};
-    const struct {
-        const char* member;
-        std::ptrdiff_t offset;
-        std::ptrdiff_t expected;
-    } cases[] = {
-        {"tray value0", OffsetIn(tray, &tray.value0), p},
-        {"tray text0", OffsetIn(tray, tray.text0), p + 4},
-        {"tray entries", OffsetIn(tray, tray.entries), p + 132},
-        {"tray entry 9", OffsetIn(tray, &tray.entries[9].item6), p + 132 + 9 * 28 + 24},
-        {"consumables value3", OffsetIn(consumables, &consumables.value3), p + 12},
-        {"consumables text0", OffsetIn(consumables, consumables.text0), p + 16},
-        {"general byte0", OffsetIn(general, &general.byte0), p},
-        {"general value0", OffsetIn(general, &general.value0), p + 4},
-        {"general byte3", OffsetIn(general, &general.byte3), p + 10},
-        {"general text0", OffsetIn(general, general.text0), p + 12},
-        {"general text1", OffsetIn(general, general.text1), p + 140},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.offset, c.expected) << c.member;
+    EXPECT_EQ(OffsetIn(tray, tray.text0), p + 4);
+    EXPECT_EQ(OffsetIn(tray, tray.entries), p + 132);
+    EXPECT_EQ(OffsetIn(consumables, consumables.text0), p + 16);
+    EXPECT_EQ(OffsetIn(general, &general.value0), p + 4);
+    EXPECT_EQ(OffsetIn(general, &general.byte3), p + 10);
+    EXPECT_EQ(OffsetIn(general, general.text0), p + 12);
 }
 
 } // namespace

@@ -3,144 +3,83 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace klv {
 namespace {
 
-constexpr char kGuard = '#';
+using namespace std::string_literals;
 
-// One call on a 32-byte destination that starts as `initial` (no terminator
-// added) followed by guard bytes.
-struct Case {
-    const char* name;
-    std::string initial;
-    DWORD capacity;
-    std::function<HRESULT(char*, DWORD)> call;
-    HRESULT result;
-    std::string expected; // the destination's first bytes afterwards
-};
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
+// Each call (Copy, Append or Format of one int) starts on 32 guard bytes
+// holding `initial`, no terminator added, and must leave `expected` there
+// and write nothing past it or at or past the capacity.
+TEST(Bounded, WritesWithinCapacity) {
+    enum Op { Copy, Append, Format };
+    const std::tuple<Op, std::string, DWORD, const char*, int, HRESULT, std::string> cases[] = {
+        {Copy, "", 0, "abc", 0, E_INVALIDARG, ""},
+        {Copy, "", 0x80000000u, "abc", 0, E_INVALIDARG, ""},
+        {Copy, "", kMaxBoundedCapacity, "abc", 0, S_OK, "abc\0"s},
+        {Copy, "", 1, "a", 0, kInsufficientBuffer, "\0"s},
+        {Copy, "", 10, "123456789", 0, S_OK, "123456789\0"s},
+        {Copy, "", 10, "1234567890", 0, kInsufficientBuffer, "123456789\0"s},
+        {Append, "ab\0"s, 0, "c", 0, E_INVALIDARG, "ab\0"s},
+        {Append, "ab\0"s, 5, "cd", 0, S_OK, "abcd\0"s},
+        {Append, "ab\0"s, 4, "cd", 0, kInsufficientBuffer, "abc\0"s},
+        {Append, "abcd", 4, "e", 0, E_INVALIDARG, "abcd"},
+        {Format, "", 0, "%d", 5, E_INVALIDARG, ""},
+        {Format, "", 0x80000000u, "%d", 5, E_INVALIDARG, ""},
+        {Format, "", 1, "%d", 7, kInsufficientBuffer, "\0"s},
+        {Format, "", 16, "%d", -32768, S_OK, "-32768\0"s},
+        {Format, "", 7, "%d", -32768, S_OK, "-32768\0"s},
+        {Format, "", 6, "%d", -32768, kInsufficientBuffer, "-3276\0"s},
+        {Format, "", 16, "%x", 0x1F2E, S_OK, "1f2e\0"s},
+        {Format, "", 16, "0%x", 0xA, S_OK, "0a\0"s},
+    };
+    for (const auto& [op, initial, capacity, text, value, result, expected] : cases) {
+        SCOPED_TRACE(std::string(text) + " / " + std::to_string(capacity));
+        std::vector<char> buffer(32, '#');
+        std::copy(initial.begin(), initial.end(), buffer.begin());
+        char* d = buffer.data();
+        EXPECT_EQ(op == Copy     ? BoundedCopy(d, capacity, text)
+                  : op == Append ? BoundedAppend(d, capacity, text)
+                                 : BoundedFormat(d, capacity, text, value),
+                  result);
+        EXPECT_EQ(std::string(d, expected.size()), expected);
+        std::size_t i =
+            std::max<std::size_t>(std::min<std::size_t>(expected.size(), capacity), initial.size());
+        for (; i < buffer.size(); ++i)
+            ASSERT_EQ(buffer[i], '#') << "byte " << i;
+    }
+    char colour[16];
+    EXPECT_EQ(BoundedFormat(colour, 16, "%1.2f %1.2f %1.2f", 0.0, 128 / 255.0, 1.0), S_OK);
+    EXPECT_STREQ(colour, "0.00 0.50 1.00");
 }
 
-class BoundedTest : public ::testing::TestWithParam<Case> {};
-
-TEST_P(BoundedTest, WritesWithinCapacity) {
-    const Case& c = GetParam();
-    std::vector<char> buffer(32, kGuard);
-    std::copy(c.initial.begin(), c.initial.end(), buffer.begin());
-    const std::vector<char> before = buffer;
-    EXPECT_EQ(c.call(buffer.data(), c.capacity), c.result);
-    EXPECT_EQ(std::string(buffer.data(), c.expected.size()), c.expected);
-    // Nothing past the written text, and nothing at or past the capacity.
-    const std::size_t untouched = std::min<std::size_t>(c.expected.size(), c.capacity);
-    for (std::size_t i = std::max<std::size_t>(untouched, c.initial.size()); i < buffer.size(); ++i)
-        ASSERT_EQ(buffer[i], before[i]) << "byte " << i;
+TEST(Bounded, LengthLooksNoFurtherThanTheCapacity) {
+    constexpr DWORD kUnset = 0xDEADBEEF;
+    const std::tuple<const char*, DWORD, HRESULT, DWORD> cases[] = {{"", 0, E_INVALIDARG, kUnset},
+                                                                    {"", 1, S_OK, 0},
+                                                                    {"abc", 4, S_OK, 3},
+                                                                    {"abcd", 4, E_INVALIDARG, kUnset}};
+    for (const auto& [text, capacity, result, expected] : cases) {
+        DWORD length = kUnset;
+        EXPECT_EQ(BoundedLength(text, capacity, &length), result) << text;
+        EXPECT_EQ(length, expected) << text;
+    }
 }
 
-std::function<HRESULT(char*, DWORD)> Copy(const char* source) {
-    return [source](char* d, DWORD n) { return BoundedCopy(d, n, source); };
-}
-std::function<HRESULT(char*, DWORD)> Append(const char* source) {
-    return [source](char* d, DWORD n) { return BoundedAppend(d, n, source); };
-}
-std::function<HRESULT(char*, DWORD)> Int(const char* format, int value) {
-    return [format, value](char* d, DWORD n) { return BoundedFormat(d, n, format, value); };
-}
-std::function<HRESULT(char*, DWORD)> Colour(double r, double g, double b) {
-    return [r, g, b](char* d, DWORD n) { return BoundedFormat(d, n, "%1.2f %1.2f %1.2f", r, g, b); };
-}
-std::function<HRESULT(char*, DWORD)> Text(std::size_t length) {
-    return [length](char* d, DWORD n) { return BoundedFormat(d, n, "%s", std::string(length, 'x').c_str()); };
-}
-std::string Z(const std::string& text) {
-    return text + std::string(1, '\0');
-}
-
-constexpr double kScale = 0.00392156862745098;
-
-INSTANTIATE_TEST_SUITE_P(
-    Copy, BoundedTest,
-    ::testing::Values(Case{"Capacity0", "", 0, Copy("abc"), E_INVALIDARG, ""},
-                      Case{"Capacity0x80000000", "", 0x80000000u, Copy("abc"), E_INVALIDARG, ""},
-                      Case{"Capacity1Empty", "", 1, Copy(""), S_OK, Z("")},
-                      Case{"Capacity1OneChar", "", 1, Copy("a"), kInsufficientBuffer, Z("")},
-                      Case{"ExactFit", "", 10, Copy("123456789"), S_OK, Z("123456789")},
-                      Case{"OneOver", "", 10, Copy("1234567890"), kInsufficientBuffer, Z("123456789")},
-                      Case{"LargestCapacity", "", kMaxBoundedCapacity, Copy("abc"), S_OK, Z("abc")}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Append, BoundedTest,
-    ::testing::Values(Case{"Capacity0", Z("ab"), 0, Append("c"), E_INVALIDARG, Z("ab")},
-                      Case{"ExactFit", Z("ab"), 5, Append("cd"), S_OK, Z("abcd")},
-                      Case{"OneOver", Z("ab"), 4, Append("cd"), kInsufficientBuffer, Z("abc")},
-                      Case{"FullEmptySource", Z("abc"), 4, Append(""), S_OK, Z("abc")},
-                      Case{"FullNonEmptySource", Z("abc"), 4, Append("d"), kInsufficientBuffer, Z("abc")},
-                      Case{"NoTerminator", "abcd", 4, Append("e"), E_INVALIDARG, "abcd"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Format, BoundedTest,
-    ::testing::Values(
-        Case{"Capacity0", "", 0, Int("%d", 5), E_INVALIDARG, ""},
-        Case{"Capacity0x80000000", "", 0x80000000u, Int("%d", 5), E_INVALIDARG, ""},
-        Case{"Capacity1", "", 1, Int("%d", 7), kInsufficientBuffer, Z("")},
-        Case{"Decimal", "", 16, Int("%d", -32768), S_OK, Z("-32768")},
-        Case{"DecimalOneOver", "", 6, Int("%d", -32768), kInsufficientBuffer, Z("-3276")},
-        Case{"Hex", "", 16, Int("%x", 0x1F2E), S_OK, Z("1f2e")},
-        Case{"HexWithZero", "", 16, Int("0%x", 0xA), S_OK, Z("0a")},
-        Case{"Colour", "", 16, Colour(0, 128 * kScale, 230 * kScale), S_OK, Z("0.00 0.50 0.90")},
-        Case{"ColourWidest", "", 16, Colour(1, 1, 1), S_OK, Z("1.00 1.00 1.00")},
-        Case{"FifteenFitSixteen", "", 16, Text(15), S_OK, Z(std::string(15, 'x'))},
-        Case{"SixteenCutToFifteen", "", 16, Text(16), kInsufficientBuffer, Z(std::string(15, 'x'))}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct LengthCase {
-    const char* name;
-    std::string bytes; // no terminator added
-    DWORD capacity;
-    HRESULT result;
-    DWORD length; // kUnset: the out value is left as it was
-};
-void PrintTo(const LengthCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-constexpr DWORD kUnset = 0xDEADBEEF;
-
-class BoundedLengthTest : public ::testing::TestWithParam<LengthCase> {};
-
-TEST_P(BoundedLengthTest, FindsTerminatorWithinCapacity) {
-    const LengthCase& c = GetParam();
-    DWORD length = kUnset;
-    EXPECT_EQ(BoundedLength(c.bytes.data(), c.capacity, &length), c.result);
-    EXPECT_EQ(length, c.length);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, BoundedLengthTest,
-                         ::testing::Values(LengthCase{"Capacity0", Z(""), 0, E_INVALIDARG, kUnset},
-                                           LengthCase{"Empty", Z(""), 1, S_OK, 0},
-                                           LengthCase{"TerminatorAtLastSlot", Z("abc"), 4, S_OK, 3},
-                                           LengthCase{"NoTerminator", Z("abcd"), 4, E_INVALIDARG, kUnset}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(BoundedCopyWide, CopiesUnitsAndCuts) {
+TEST(Bounded, WideCopiesUnitsAndCuts) {
     const WCHAR source[] = {u'a', 0xD83D, 0xDE00, 0};
-    WCHAR out[4] = {0x2323, 0x2323, 0x2323, 0x2323};
+    WCHAR out[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(BoundedCopyWide(out, 0, source), E_INVALIDARG);
-    EXPECT_EQ(out[0], 0x2323);
-    EXPECT_EQ(BoundedCopyWide(out, 4, source), S_OK);
-    EXPECT_EQ(out[2], 0xDE00);
-    EXPECT_EQ(out[3], 0);
+    EXPECT_EQ(out[0], u'#');
     // Units are copied one by one: a cut may split a surrogate pair.
     EXPECT_EQ(BoundedCopyWide(out, 3, source), kInsufficientBuffer);
-    EXPECT_EQ(out[1], 0xD83D);
-    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\0#"s);
+    EXPECT_EQ(BoundedCopyWide(out, 4, source), S_OK);
+    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\xDE00\0"s);
 }
 
 } // namespace
