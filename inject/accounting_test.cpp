@@ -58,16 +58,21 @@ TEST(Accounting, DocumentNameCleaning) {
         EXPECT_EQ(BlockFor(u"user1", c.document), Block("user1", c.written));
 }
 
-TEST(Accounting, LongDocumentNamesKeep127Characters) {
-    const std::u16string name(200, u'n');
-    EXPECT_EQ(BlockFor(u"u", name), Block("u", std::string(127, 'n')));
-    // The cut comes before the cleaning: a path beyond character 127 is not seen.
-    const std::u16string pathLate = std::u16string(130, u'a') + u"\\b";
-    EXPECT_EQ(BlockFor(u"u", pathLate), Block("u", std::string(127, 'a')));
-}
-
-TEST(Accounting, UserNamesKeep63Characters) {
-    EXPECT_EQ(BlockFor(std::u16string(80, u'u'), u"d"), Block(std::string(63, 'u'), "d"));
+TEST(Accounting, NamesAreCutBeforeCleaning) {
+    struct Case {
+        std::u16string user;
+        std::u16string document;
+        std::string userWritten;
+        std::string documentWritten;
+    };
+    const Case cases[] = {
+        {u"u", std::u16string(200, u'n'), "u", std::string(127, 'n')},
+        // A path beyond character 127 is cut off before the cleaning sees it.
+        {u"u", std::u16string(130, u'a') + u"\\b", "u", std::string(127, 'a')},
+        {std::u16string(80, u'u'), u"d", std::string(63, 'u'), "d"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BlockFor(c.user, c.document), Block(c.userWritten, c.documentWritten));
 }
 
 TEST(Accounting, EscapesNames) {
