@@ -18,3 +18,16 @@ function(klvps_test subsystem)
   gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KLVPS_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# klvps_bench(<name> <sources...>): a Google Benchmark program, built on hosts
+# that have the library; it is run by hand, not as a test.
+function(klvps_bench name)
+  if(WIN32)
+    return()
+  endif()
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE klvps_core benchmark::benchmark_main)
+  endif()
+endfunction()

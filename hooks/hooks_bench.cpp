@@ -83,4 +83,3 @@ BENCHMARK(HookedBitBlt);
 
 } // namespace
 
-BENCHMARK_MAIN();
