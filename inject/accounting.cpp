@@ -8,6 +8,7 @@
 #include "strings/bounded.h"
 #include "strings/escape.h"
 
+#include <cstring>
 #include <new>
 
 namespace klv {
@@ -72,13 +73,26 @@ private:
     const JOB_INFO_1W* record_ = nullptr;
 };
 
-// Appends a wide name as the escaped contents of a PostScript string.
-void AppendName(char* buffer, const WCHAR* name) {
-    char narrow[kNarrowChars];
-    AnsiFromWide(narrow, kNarrowChars, name, kNarrowChars);
-    EscapePsString(narrow, kNarrowChars);
-    BoundedAppend(buffer, kInjectionBufferSize, narrow);
-}
+constexpr DWORD kFixedBytes = sizeof(kBlockHead) + sizeof(kAfterUser) + sizeof(kAfterFileName) +
+                              sizeof(kAfterJobName) + sizeof(kBlockTail) - 5;
+static_assert(kFixedBytes == 334);
+// What the three names may take together: the block must always end with
+// its closing lines, or the printer would read the rest of the job into the
+// unclosed procedure.
+constexpr DWORD kNameBytes = kInjectionBufferSize - 1 - kFixedBytes;
+
+// A name converted to the ANSI code page and escaped for a PostScript
+// string, at most `capacity` - 1 bytes, cut between whole escapes.
+struct EscapedName {
+    char text[kNarrowChars];
+    DWORD length;
+
+    EscapedName(const char* narrow, DWORD capacity) {
+        BoundedCopy(text, kNarrowChars, narrow);
+        EscapePsString(text, capacity);
+        length = static_cast<DWORD>(std::strlen(text));
+    }
+};
 
 // Finds the job in the spooler: the user name goes to userName, and the
 // document name, stored as the process's last one and cleaned, to
@@ -111,11 +125,22 @@ void WriteAccountingBlock(InjectionWriter& writer, PDEVOBJ devobj) {
     WCHAR documentName[kDocumentNameChars];
     LookUpJob(devobj, userName, documentName);
 
-    AppendName(buffer, userName);
+    char narrowUser[kNarrowChars];
+    char narrowDocument[kNarrowChars];
+    AnsiFromWide(narrowUser, kNarrowChars, userName, kUserNameChars);
+    AnsiFromWide(narrowDocument, kNarrowChars, documentName, kDocumentNameChars);
+    const EscapedName user(narrowUser, kNarrowChars);
+    EscapedName document(narrowDocument, kNarrowChars);
+    // Long names full of characters that need escaping could overflow the
+    // block; the document name, which appears twice, is shortened then.
+    if (user.length + 2 * document.length > kNameBytes)
+        document = EscapedName(narrowDocument, (kNameBytes - user.length) / 2 + 1);
+
+    BoundedAppend(buffer, kInjectionBufferSize, user.text);
     BoundedAppend(buffer, kInjectionBufferSize, kAfterUser);
-    AppendName(buffer, documentName);
+    BoundedAppend(buffer, kInjectionBufferSize, document.text);
     BoundedAppend(buffer, kInjectionBufferSize, kAfterFileName);
-    AppendName(buffer, documentName);
+    BoundedAppend(buffer, kInjectionBufferSize, document.text);
     BoundedAppend(buffer, kInjectionBufferSize, kAfterJobName);
     BoundedAppend(buffer, kInjectionBufferSize, kBlockTail);
     writer.WriteBuffer();

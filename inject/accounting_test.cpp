@@ -85,6 +85,23 @@ TEST(Accounting, EscapesNames) {
     EXPECT_EQ(block, Block(pairs, "d"));
 }
 
+TEST(Accounting, LongEscapedNamesStillCloseTheBlock) {
+    // Every character needs escaping: the names would fill more than the
+    // injection buffer, so the document name is shortened by whole escapes.
+    std::string userPairs;
+    for (int i = 0; i < 63; ++i)
+        userPairs += "\\(";
+    std::string documentPairs;
+    for (int i = 0; i < 79; ++i)
+        documentPairs += "\\)";
+    const std::string block = BlockFor(std::u16string(63, u'('), std::u16string(127, u')'));
+    EXPECT_EQ(block, Block(userPairs, documentPairs));
+    EXPECT_LE(block.size(), 779u);
+    const auto run = klv::testing::RunGhostscript(block + "(after) ==\n");
+    EXPECT_TRUE(run.ok) << run.output;
+    EXPECT_EQ(run.output, "(after)\n");
+}
+
 TEST(Accounting, ManyJobsWithoutKnownIdBillTheFifteenth) {
     TestDevice device;
     for (DWORD id = 1; id <= 20; ++id)
