@@ -8,25 +8,10 @@ namespace klv::sim {
 
 namespace {
 
-// The interface and class identifiers the driver uses, as the platform
-// defines them.
-constexpr CLSID kClsidOemRender = {
-    0x6D6ABF26, 0x9F38, 0x11D1, {0x88, 0x2A, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
-constexpr IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidClassFactory = {
-    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidPrintOemPS = {0x688342B5, 0x8E1A, 0x11D1, {0x88, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
-constexpr IID kIidPrintOemDriverPS = {
-    0xD90060C7, 0x8E1A, 0x11D1, {0x88, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
-
 constexpr DWORD kExpectedSignature = 0x4B4C564F;
 constexpr DWORD kExpectedVersion = 2;
 constexpr DWORD kDeviceMagic = 0x4B53494D; // "KSIM"
 constexpr USHORT kSurfaceDevice = 1;       // STYPE_DEVICE
-
-bool SameId(const GUID& a, const GUID& b) {
-    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
-}
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -356,7 +341,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr)
             return E_INVALIDARG;
-        if (SameId(riid, kIidUnknown) || SameId(riid, kIidPrintOemDriverPS)) {
+        if (SameGuid(riid, kIidUnknown) || SameGuid(riid, kIidPrintOemDriverPS)) {
             *ppv = static_cast<IPrintOemDriverPS*>(this);
             AddRef();
             return S_OK;
