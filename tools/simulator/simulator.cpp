@@ -19,6 +19,21 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
+// Asks the plug-in to fill `out` (defaults, or `in` merged into it).
+bool CallDevMode(IPrintOemPS* plugin, DWORD mode, std::vector<std::uint8_t>* in,
+                 std::vector<std::uint8_t>* out, std::string* error) {
+    OEMDMPARAM param{};
+    param.cbSize = sizeof(param);
+    param.pOEMDMIn = in != nullptr ? in->data() : nullptr;
+    param.pOEMDMOut = out->data();
+    param.cbBufSize = static_cast<DWORD>(out->size());
+    const HRESULT hr = plugin->DevMode(mode, &param);
+    if (FAILED(hr) && error != nullptr)
+        *error = std::string("DevMode(") + (mode == OEMDM_MERGE ? "OEMDM_MERGE" : "OEMDM_DEFAULT") +
+                 ") failed with " + Hex(hr);
+    return SUCCEEDED(hr);
+}
+
 std::string Num(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", std::fabs(value) < 1e-9 ? 0.0 : value);
@@ -482,16 +497,8 @@ std::vector<std::uint8_t> Simulator::DefaultDevMode(std::string* error) {
         return {};
     }
     std::vector<std::uint8_t> block(devmodeSize_, 0);
-    OEMDMPARAM param{};
-    param.cbSize = sizeof(param);
-    param.pOEMDMOut = block.data();
-    param.cbBufSize = devmodeSize_;
-    const HRESULT hr = plugin_->DevMode(OEMDM_DEFAULT, &param);
-    if (FAILED(hr)) {
-        if (error != nullptr)
-            *error = "DevMode(OEMDM_DEFAULT) failed with " + Hex(hr);
+    if (!CallDevMode(plugin_, OEMDM_DEFAULT, nullptr, &block, error))
         return {};
-    }
     return block;
 }
 
@@ -506,17 +513,8 @@ std::vector<std::uint8_t> Simulator::MergeDevMode(const std::vector<std::uint8_t
     if (block.empty())
         return {};
     std::vector<std::uint8_t> input = user;
-    OEMDMPARAM param{};
-    param.cbSize = sizeof(param);
-    param.pOEMDMIn = input.data();
-    param.pOEMDMOut = block.data();
-    param.cbBufSize = devmodeSize_;
-    const HRESULT hr = plugin_->DevMode(OEMDM_MERGE, &param);
-    if (FAILED(hr)) {
-        if (error != nullptr)
-            *error = "DevMode(OEMDM_MERGE) failed with " + Hex(hr);
+    if (!CallDevMode(plugin_, OEMDM_MERGE, &input, &block, error))
         return {};
-    }
     return block;
 }
 
