@@ -459,7 +459,7 @@ def main() -> int:
     for problem in result.problems:
         print(problem)
     if result.problems:
-        print(f"package: FAILED: {len(result.problems)} problems in {archive_name}")
+        print(f"package: FAILED: {len(result.problems)} problem(s) in {archive_name}")
         return 1
     print(f"package: {archive_name} consistent ({len(files)} files, {result.checks} checks)")
     return 0
