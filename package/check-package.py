@@ -240,7 +240,7 @@ class PackageCheck:
     def check_manufacturer(self) -> dict[str, Section]:
         models: dict[str, Section] = {}
         for line in self.section("Manufacturer").lines:
-            fields = split_outside_quotes(line.value if line.key else line.value, ",")
+            fields = split_outside_quotes(line.value, ",")
             base, decorations = fields[0], [d.lower() for d in fields[1:]]
             for architecture in MODEL_DECORATIONS:
                 self.expect(architecture in decorations, f"[Manufacturer] {base}: no {architecture} models: the driver would not install there")
@@ -404,6 +404,8 @@ FAULTS = [
     Fault("the DLLs sit in each other's folder", swap_dlls, "PE machine 0x8664, but folder x86/"),
     Fault("a string token is not defined", edit(".inf", "1=%DiskName%", "1=%Disk%"), "undefined string token %Disk%"),
     Fault("a section appears twice", edit(".inf", "\r\n[Strings]\r\n", "\r\n[SourceDisksNames]\r\n[Strings]\r\n"), "duplicate section"),
+    Fault("a line before the first section", edit(".inf", "[Version]", "Signature=\"$Windows NT$\"\r\n[Version]"), "line outside any section"),
+    Fault("not the printer class", edit(".inf", "{4D36E979-", "{4D36E978-"), "ClassGUID is not the printer class"),
     Fault("CopyFiles names a missing section", edit(".inf", "CopyFiles=KlvpsFiles", "CopyFiles=KlvpsFile"), "no such section"),
     Fault("no x64 models", edit(".inf", "Klvps,NTx86,NTamd64", "Klvps,NTx86"), "no ntamd64 models"),
     Fault("the configuration file is not installed", edit(".inf", "klvps.ini\r\n", ""), "installs 0 plug-in configuration"),
