@@ -12,7 +12,8 @@ The archive holds one folder, klvps-VERSION-windows/. Checked:
     every file its CopyFiles lists resolves through SourceDisksNames and
     SourceDisksFiles to a file in the archive on both architectures;
   - every DLL is a PE image whose machine matches its architecture (the
-    INF's, and the folder's: x86 0x14c, x64 0x8664);
+    INF's, and the folder's: x86 0x14c, x64 0x8664), whose export table
+    carries its own file name and the two entry points the driver calls;
   - the plug-in configuration file lists [OEMFiles] entries numbered from
     1 without gaps, names files without a path, and every file it names is
     installed by the INF;
@@ -43,6 +44,8 @@ MODEL_DECORATIONS = {"ntx86": "x86", "ntamd64": "amd64"}
 # SourceDisksFiles platform extension, and archive folder -> PE machine.
 INF_MACHINES = {"x86": 0x14C, "amd64": 0x8664}
 FOLDER_MACHINES = {"x86": 0x14C, "x64": 0x8664}
+# What the driver calls in the plug-in DLL it loads.
+PLUGIN_ENTRY_POINTS = {"DllGetClassObject", "DllCanUnloadNow"}
 # Files the package carries besides those the INF installs.
 UNINSTALLED_FILES = {"install.md"}
 # The signing step writes the catalog; an unsigned package does not have it.
@@ -133,6 +136,7 @@ class PackageCheck:
                 self.expect(folder in FOLDER_MACHINES, f"{name}: a DLL outside the x86/ and x64/ folders")
                 if folder in FOLDER_MACHINES:
                     self.check_machine(name, FOLDER_MACHINES[folder], f"folder {folder}/")
+                    self.check_exports(name)
         infs = [n for n in self.names if "/" not in n and n.lower().endswith(".inf")]
         if not self.expect(len(infs) == 1, f"expected one INF at the top of the package, found {infs}"):
             return
@@ -148,6 +152,16 @@ class PackageCheck:
         if offset + 6 > len(data) or data[offset:offset + 4] != b"PE\0\0":
             return None
         return struct.unpack_from("<H", data, offset + 4)[0]
+
+    def check_exports(self, name: str) -> None:
+        exports = pe_exports(self.files[self.names[name]])
+        if not self.expect(exports is not None, f"{name}: no export table"):
+            return
+        dll_name, functions = exports
+        file_name = name.split("/")[-1]
+        self.expect(dll_name.lower() == file_name.lower(), f"{name}: exports under the name {dll_name}, not {file_name}")
+        missing = sorted(PLUGIN_ENTRY_POINTS - functions)
+        self.expect(not missing, f"{name}: does not export {', '.join(missing)}")
 
     def check_machine(self, name: str, machine: int, why: str) -> None:
         found = self.pe_machine(name)
@@ -360,6 +374,37 @@ class PackageCheck:
         self.expect((fields.get("PCFileName") or "").lower() == path.split("/")[-1].lower(), f"{path}: *PCFileName {fields.get('PCFileName')!r} is not its file name")
 
 
+def pe_exports(data: bytes) -> tuple[str, set[str]] | None:
+    """The export table's DLL name and function names, or None."""
+    try:
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+        optional = pe + 24
+        magic = struct.unpack_from("<H", data, optional)[0]
+        directories = optional + {0x10B: 96, 0x20B: 112}[magic]
+        export_rva, export_size = struct.unpack_from("<II", data, directories)
+        table = optional + optional_size
+        spans = [struct.unpack_from("<IIII", data, table + 40 * i + 8) for i in range(sections)]
+
+        def offset(rva: int) -> int:
+            for size, address, raw_size, raw in spans:
+                if address <= rva < address + max(size, raw_size):
+                    return raw + rva - address
+            raise ValueError(f"RVA {rva:#x} is in no section")
+
+        def string(rva: int) -> str:
+            start = offset(rva)
+            return data[start:data.index(b"\0", start)].decode("latin-1")
+
+        if export_size == 0:
+            return None
+        name_rva, _, _, count, functions, names = struct.unpack_from("<IIIIII", data, offset(export_rva) + 12)
+        name_table = offset(names)
+        return string(name_rva), {string(struct.unpack_from("<I", data, name_table + 4 * i)[0]) for i in range(count)}
+    except (struct.error, KeyError, ValueError):
+        return None
+
+
 def read_archive(data: bytes) -> dict[str, bytes]:
     with zipfile.ZipFile(io.BytesIO(data)) as archive:
         names = [i.filename for i in archive.infolist() if not i.is_dir()]
@@ -413,6 +458,8 @@ FAULTS = [
     Fault("the configuration file names a path", edit(".ini", "=klvps.dll", "=x64\\klvps.dll"), "carries a path"),
     Fault("a space before '=' in the configuration file", edit(".ini", "File1=", "File1 ="), "space around '='"),
     Fault("plug-ins numbered with a gap", edit(".ini", "OEMDriverFile1", "OEMDriverFile2"), "numbered [2]"),
+    Fault("a DLL under another name", lambda f, r: f.__setitem__(r + "x64/klvps.dll", f[r + "x64/klvps.dll"].replace(b"klvps.dll\0", b"klvpz.dll\0")), "exports under the name klvpz.dll"),
+    Fault("a DLL without the driver's entry points", lambda f, r: f.__setitem__(r + "x86/klvps.dll", f[r + "x86/klvps.dll"].replace(b"DllCanUnloadNow\0", b"DllCanUnloadNoX\0")), "does not export DllCanUnloadNow"),
     Fault("the INF takes the x86 DLL from x64/", edit(".inf", "klvps.dll=1,x86", "klvps.dll=1,x64"), "but [SourceDisksFiles.x86] wants 0x14c"),
     Fault("a file list gives a source name", edit(".inf", "klvps.dll\r\n", "klvps.dll,klvps64.dll\r\n"), "gives no source name"),
     Fault("a source file has no entry", edit(".inf", "klvps.ini=1\r\n", ""), "klvps.ini: no SourceDisksFiles entry"),
