@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks that a klvps Windows package is consistent and can be installed.
+"""Checks that a klvps Windows package is consistent.
 
 Usage: check-package.py ARCHIVE             check one archive
        check-package.py --self-test ARCHIVE  break a good archive in known
@@ -398,7 +398,7 @@ def pe_exports(data: bytes) -> tuple[str, set[str]] | None:
 
         if export_size == 0:
             return None
-        name_rva, _, _, count, functions, names = struct.unpack_from("<IIIIII", data, offset(export_rva) + 12)
+        name_rva, _, _, count, _, names = struct.unpack_from("<IIIIII", data, offset(export_rva) + 12)
         name_table = offset(names)
         return string(name_rva), {string(struct.unpack_from("<I", data, name_table + 4 * i)[0]) for i in range(count)}
     except (struct.error, KeyError, ValueError):
