@@ -347,7 +347,7 @@ class PackageCheck:
         section, entries = None, {}
         for number, line in enumerate(decode_text(self.files[self.names[sources[config][0]]]).splitlines(), 1):
             line = line.strip()
-            if not line or line.startswith("#"):
+            if not line or line.startswith((";", "#")):
                 continue
             if line.startswith("["):
                 section = line.strip("[]").strip().lower()
