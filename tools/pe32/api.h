@@ -61,7 +61,8 @@ BOOL PE32_WINAPI IsDBCSLeadByteEx(UINT codePage, std::uint8_t byte);
 int PE32_WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, const char* source, int sourceLength,
                                     WCHAR* target, int targetLength);
 int PE32_WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* source, int sourceLength,
-                                    char* target, int targetLength, const char* defaultChar, BOOL* usedDefault);
+                                    char* target, int targetLength, const char* defaultChar,
+                                    BOOL* usedDefault);
 void* PE32_WINAPI SetUnhandledExceptionFilter(void* filter);
 void PE32_WINAPI Sleep(DWORD milliseconds);
 DWORD PE32_WINAPI TlsAlloc();

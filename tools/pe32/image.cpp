@@ -40,7 +40,8 @@ std::unique_ptr<Image> Image::Map(const std::string& path, bool avoidPreferredBa
         error = path + ": cannot be opened";
         return nullptr;
     }
-    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
     auto bad = [&](const char* why) {
         error = path + ": " + why;
         return nullptr;
@@ -169,8 +170,8 @@ bool Image::BindImports(const ImportResolver& resolve, std::string& error) {
                 name = At<const char>(*lookup + 2); // past the hint
             void* address = resolve(dll, name, ordinal);
             if (address == nullptr) {
-                error = name_ + " imports " + dll + "!" + (name.empty() ? "#" + std::to_string(ordinal) : name) +
-                        ", which nothing provides";
+                error = name_ + " imports " + dll + "!" +
+                        (name.empty() ? "#" + std::to_string(ordinal) : name) + ", which nothing provides";
                 return false;
             }
             *slots = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address));
@@ -201,7 +202,8 @@ void* Image::Export(const char* name, unsigned ordinal) const {
         return nullptr;
     // An address inside the export directory names a forwarded export,
     // which none of the images this loader runs has.
-    if (functions[index] >= exports.VirtualAddress && functions[index] < exports.VirtualAddress + exports.Size)
+    if (functions[index] >= exports.VirtualAddress &&
+        functions[index] < exports.VirtualAddress + exports.Size)
         return nullptr;
     return base_ + functions[index];
 }

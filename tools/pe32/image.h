@@ -15,7 +15,8 @@ namespace pe32 {
 
 // Returns the address an import binds to, or null when nothing provides it.
 // `name` is empty for an import by ordinal.
-using ImportResolver = std::function<void*(const std::string& dll, const std::string& name, unsigned ordinal)>;
+using ImportResolver =
+    std::function<void*(const std::string& dll, const std::string& name, unsigned ordinal)>;
 
 class Image {
 public:

@@ -62,7 +62,11 @@ bool Supported(UINT codePage) {
 bool DecodeUtf8(const unsigned char* in, int length, std::u16string& out) {
     for (int i = 0; i < length;) {
         unsigned c = in[i];
-        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        int extra = c < 0x80             ? 0
+                    : (c & 0xE0) == 0xC0 ? 1
+                    : (c & 0xF0) == 0xE0 ? 2
+                    : (c & 0xF8) == 0xF0 ? 3
+                                         : -1;
         if (extra < 0 || i + extra >= length + (extra == 0 ? 1 : 0))
             return false;
         if (extra > 0)
@@ -122,14 +126,19 @@ std::uint32_t gTlsInUse[kTlsSlots / 32];
 
 } // namespace
 
-void PE32_WINAPI AcquireSRWLockExclusive(void*) {}
-void PE32_WINAPI ReleaseSRWLockExclusive(void*) {}
+void PE32_WINAPI AcquireSRWLockExclusive(void*) {
+}
+void PE32_WINAPI ReleaseSRWLockExclusive(void*) {
+}
 void PE32_WINAPI InitializeCriticalSection(void* section) {
     std::memset(section, 0, 24);
 }
-void PE32_WINAPI DeleteCriticalSection(void*) {}
-void PE32_WINAPI EnterCriticalSection(void*) {}
-void PE32_WINAPI LeaveCriticalSection(void*) {}
+void PE32_WINAPI DeleteCriticalSection(void*) {
+}
+void PE32_WINAPI EnterCriticalSection(void*) {
+}
+void PE32_WINAPI LeaveCriticalSection(void*) {
+}
 
 HANDLE PE32_WINAPI CreateSemaphoreW(void*, LONG initial, LONG maximum, const WCHAR*) {
     if (initial < 0 || maximum <= 0 || initial > maximum) {
@@ -233,7 +242,8 @@ void* PE32_WINAPI GetProcAddress(void* module, const char* name) {
     void* address = nullptr;
     if (image != nullptr) {
         const auto value = reinterpret_cast<std::uintptr_t>(name);
-        address = value < 0x10000 ? image->Export(nullptr, static_cast<unsigned>(value)) : image->Export(name);
+        address =
+            value < 0x10000 ? image->Export(nullptr, static_cast<unsigned>(value)) : image->Export(name);
     }
     if (address == nullptr)
         pe32::SetLastError(image == nullptr ? kErrorInvalidHandle : kErrorProcNotFound);
@@ -343,7 +353,8 @@ void* PE32_WINAPI SetUnhandledExceptionFilter(void* filter) {
 }
 
 void PE32_WINAPI Sleep(DWORD milliseconds) {
-    const timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    const timespec pause{static_cast<time_t>(milliseconds / 1000),
+                         static_cast<long>(milliseconds % 1000) * 1000000};
     nanosleep(&pause, nullptr);
 }
 
@@ -413,7 +424,7 @@ std::uint32_t PE32_WINAPI VirtualQuery(const void* address, void* information, s
     constexpr DWORD kMemPrivate = 0x20000;
     const auto at = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address));
     const std::uint32_t page = at & ~0xFFFu;
-    BasicInformation basic{page, page, kPageExecuteReadWrite, 0x1000, kMemCommit, kPageExecuteReadWrite,
+    BasicInformation basic{page,       page, kPageExecuteReadWrite, 0x1000, kMemCommit, kPageExecuteReadWrite,
                            kMemPrivate};
     if (Image* image = ModuleContaining(address); image != nullptr) {
         const auto base = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(image->base()));

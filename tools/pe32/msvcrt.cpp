@@ -83,8 +83,10 @@ int* CommodePointer() {
 int* FmodePointer() {
     return &gFmode;
 }
-void SetAppType(int) {}
-void SetUserMathErr(void*) {}
+void SetAppType(int) {
+}
+void SetUserMathErr(void*) {
+}
 
 void AmsgExit(int code) {
     std::fprintf(stderr, "pe32: runtime error R60%02d\n", code);
@@ -115,8 +117,10 @@ void InitTerm(void (**begin)(), void (**end)()) {
             (*begin)();
 }
 
-void Lock(int) {}
-void Unlock(int) {}
+void Lock(int) {
+}
+void Unlock(int) {
+}
 
 void* OnExit(void (*handler)()) {
     RegisterExitHandler(handler);

@@ -7,8 +7,8 @@
 
 namespace pe {
 
-constexpr std::uint16_t kDosMagic = 0x5A4D;       // "MZ"
-constexpr std::uint32_t kNtSignature = 0x4550;    // "PE\0\0"
+constexpr std::uint16_t kDosMagic = 0x5A4D;    // "MZ"
+constexpr std::uint32_t kNtSignature = 0x4550; // "PE\0\0"
 constexpr std::uint16_t kPe32Magic = 0x10B;
 constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 constexpr std::uint16_t kMachineI386 = 0x14C;

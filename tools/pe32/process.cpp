@@ -93,8 +93,9 @@ void AttachTls(Image& image, std::uint32_t reason) {
     }
     if (tls->AddressOfCallBacks == 0)
         return;
-    for (auto* callback = reinterpret_cast<std::uint32_t*>(tls->AddressOfCallBacks); *callback != 0; ++callback)
-        reinterpret_cast<EntryPoint>(*callback)(image.base(), reason, nullptr);
+    for (auto* callback = reinterpret_cast<std::uint32_t*>(tls->AddressOfCallBacks); *callback != 0;
+         ++callback)
+        reinterpret_cast<EntryPoint> (*callback)(image.base(), reason, nullptr);
 }
 
 void* Resolve(const std::string& dll, const std::string& name, unsigned ordinal) {

@@ -8,7 +8,8 @@ namespace {
 constexpr DWORD kErrorInvalidHandle = 6;
 } // namespace
 
-BOOL PE32_WINAPI EnumJobsW(HANDLE, DWORD, DWORD, DWORD, std::uint8_t*, DWORD, DWORD* needed, DWORD* returned) {
+BOOL PE32_WINAPI EnumJobsW(HANDLE, DWORD, DWORD, DWORD, std::uint8_t*, DWORD, DWORD* needed,
+                           DWORD* returned) {
     if (needed != nullptr)
         *needed = 0;
     if (returned != nullptr)
