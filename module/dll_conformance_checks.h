@@ -23,6 +23,12 @@ private:
 // properties show, read back through the module's resource calls.
 void CheckVersionResource(HMODULE module, int& passed, int& failed);
 
+// The accounting block bills the job the spooler reports: by the id the
+// device's StartDoc gave, otherwise the last one listed. Needs the stand-in
+// spooler (winspool.drv from tools/winspool) loaded in place of the
+// platform's, and fails when it is not.
+void CheckSpoolerJobs(HMODULE module, int& passed, int& failed);
+
 // What only a 32-bit x86 caller can see: stack cleanup of every call into
 // the module, this-call status members, layouts as the platform compiler
 // lays them out, and arithmetic under the caller's x87 precision. Does

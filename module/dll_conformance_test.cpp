@@ -252,6 +252,7 @@ int main() {
     TestResources(module);
     TestStatusExports(module);
     klv::conformance::CheckVersionResource(module, gPassed, gFailed);
+    klv::conformance::CheckSpoolerJobs(module, gPassed, gFailed);
     klv::conformance::CheckCallerSide32(module, gPassed, gFailed);
     FreeLibrary(module);
     std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);

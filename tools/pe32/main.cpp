@@ -11,11 +11,13 @@
 namespace {
 
 void Usage(std::FILE* out) {
-    std::fputs("usage: pe32 [--relocate] [--trace] PROGRAM.exe [ARGUMENT ...]\n"
+    std::fputs("usage: pe32 [--relocate] [--trace] [--native DLL] PROGRAM.exe [ARGUMENT ...]\n"
                "Runs a 32-bit Windows console program; the DLLs it loads are looked up\n"
                "next to it and in the current directory.\n"
                "  --relocate  map every image away from its preferred base\n"
-               "  --trace     report where each image is mapped and when it is detached\n",
+               "  --trace     report where each image is mapped and when it is detached\n"
+               "  --native DLL  load DLL (e.g. winspool.drv) from its file instead of the\n"
+               "                loader's built-in functions; may be repeated\n",
                out);
 }
 
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
             options.avoidPreferredBases = true;
         } else if (std::strcmp(argv[first], "--trace") == 0) {
             options.trace = true;
+        } else if (std::strcmp(argv[first], "--native") == 0 && first + 1 < argc) {
+            options.nativeDlls.push_back(argv[++first]);
         } else if (std::strcmp(argv[first], "--help") == 0) {
             Usage(stdout);
             return 0;

@@ -98,11 +98,16 @@ void AttachTls(Image& image, std::uint32_t reason) {
         reinterpret_cast<EntryPoint> (*callback)(image.base(), reason, nullptr);
 }
 
+bool LoadedFromFile(const std::string& dll) {
+    for (const std::string& native : gOptions.nativeDlls)
+        if (Lower(native) == Lower(dll))
+            return true;
+    return false;
+}
+
 void* Resolve(const std::string& dll, const std::string& name, unsigned ordinal) {
-    if (IsBuiltInDll(dll)) {
-        void* address = name.empty() ? nullptr : FindBuiltInImport(dll, name);
-        return address;
-    }
+    if (IsBuiltInDll(dll) && !LoadedFromFile(dll))
+        return name.empty() ? nullptr : FindBuiltInImport(dll, name);
     Image* image = LoadModule(dll);
     if (image == nullptr)
         return nullptr;
@@ -112,10 +117,13 @@ void* Resolve(const std::string& dll, const std::string& name, unsigned ordinal)
 std::string FindFile(const std::string& name) {
     if (name.find('/') != std::string::npos)
         return name;
+    // Windows names are case-blind; the files are found as given or in lower case.
     for (const std::string& directory : gOptions.searchDirectories) {
-        const std::string path = directory + "/" + name;
-        if (access(path.c_str(), R_OK) == 0)
-            return path;
+        for (const std::string& file : {name, Lower(name)}) {
+            const std::string path = directory + "/" + file;
+            if (access(path.c_str(), R_OK) == 0)
+                return path;
+        }
     }
     return {};
 }

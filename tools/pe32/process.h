@@ -16,6 +16,8 @@ struct LoadOptions {
     std::vector<std::string> searchDirectories;
     bool avoidPreferredBases = false; // hold each preferred base so every image is relocated
     bool trace = false;
+    // Built-in libraries to load from image files instead (e.g. winspool.drv).
+    std::vector<std::string> nativeDlls;
 };
 
 // Sets up the thread block and points FS at it.
