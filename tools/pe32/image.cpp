@@ -10,8 +10,6 @@ namespace pe32 {
 
 namespace {
 
-constexpr std::uint32_t kPageSize = 0x1000;
-
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
