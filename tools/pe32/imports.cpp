@@ -130,4 +130,11 @@ void* FindBuiltInImport(const std::string& dll, const std::string& name) {
     return nullptr;
 }
 
+std::string ListBuiltInImports() {
+    std::string list;
+    for (const BuiltIn& builtIn : kBuiltIns)
+        list += std::string(builtIn.dll) + "!" + builtIn.name + "\n";
+    return list;
+}
+
 } // namespace pe32

@@ -9,5 +9,7 @@ namespace pe32 {
 
 bool IsBuiltInDll(const std::string& dll);
 void* FindBuiltInImport(const std::string& dll, const std::string& name);
+// Every import the table provides, as "DLL!name", one a line.
+std::string ListBuiltInImports();
 
 } // namespace pe32

@@ -1,6 +1,7 @@
 // pe32: runs a 32-bit Windows console program built with mingw-w64 inside
 // this 32-bit Linux process, with the DLLs it loads, in place of Windows.
 #include "api.h"
+#include "imports.h"
 #include "process.h"
 
 #include <cstdio>
@@ -12,12 +13,14 @@ namespace {
 
 void Usage(std::FILE* out) {
     std::fputs("usage: pe32 [--relocate] [--trace] [--native DLL] PROGRAM.exe [ARGUMENT ...]\n"
+               "       pe32 --list-imports\n"
                "Runs a 32-bit Windows console program; the DLLs it loads are looked up\n"
                "next to it and in the current directory.\n"
                "  --relocate  map every image away from its preferred base\n"
                "  --trace     report where each image is mapped and when it is detached\n"
                "  --native DLL  load DLL (e.g. winspool.drv) from its file instead of the\n"
-               "                loader's built-in functions; may be repeated\n",
+               "                loader's built-in functions; may be repeated\n"
+               "  --list-imports  print every import the loader provides, as DLL!name\n",
                out);
 }
 
@@ -33,6 +36,9 @@ int main(int argc, char** argv) {
             options.trace = true;
         } else if (std::strcmp(argv[first], "--native") == 0 && first + 1 < argc) {
             options.nativeDlls.push_back(argv[++first]);
+        } else if (std::strcmp(argv[first], "--list-imports") == 0) {
+            std::fputs(pe32::ListBuiltInImports().c_str(), stdout);
+            return 0;
         } else if (std::strcmp(argv[first], "--help") == 0) {
             Usage(stdout);
             return 0;
