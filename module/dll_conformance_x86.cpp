@@ -357,9 +357,8 @@ void CheckPrecision(Tally& tally, HMODULE module, void* plugin, std::vector<BYTE
     settings[kDevModeFullPage] = 1;
     settings[kDevModeFullPage + 1] = 0;
     // 53-bit precision as the platform starts threads, 64-bit as mingw's
-    // start-up code sets it, 24-bit as some graphics libraries set it.
-    for (const std::uint16_t controlWord :
-         {std::uint16_t{0x27F}, std::uint16_t{0x37F}, std::uint16_t{0x07F}}) {
+    // start-up code sets it.
+    for (const std::uint16_t controlWord : {std::uint16_t{0x27F}, std::uint16_t{0x37F}}) {
         for (const Case& c : cases) {
             Device device(module, settings);
             Put<LONG>(device.gdiInfo, kGdiHorzSize, c.sizeBefore);
