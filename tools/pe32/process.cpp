@@ -93,9 +93,16 @@ void AttachTls(Image& image, std::uint32_t reason) {
     }
     if (tls->AddressOfCallBacks == 0)
         return;
+    unsigned called = 0;
     for (auto* callback = reinterpret_cast<std::uint32_t*>(tls->AddressOfCallBacks); *callback != 0;
-         ++callback)
-        reinterpret_cast<EntryPoint> (*callback)(image.base(), reason, nullptr);
+         ++callback) {
+        const auto run = reinterpret_cast<EntryPoint>(*callback);
+        run(image.base(), reason, nullptr);
+        ++called;
+    }
+    if (gOptions.trace)
+        std::fprintf(stderr, "pe32: %s: %u TLS callbacks for process %s\n", image.name().c_str(), called,
+                     reason == kDllProcessAttach ? "attach" : "detach");
 }
 
 bool LoadedFromFile(const std::string& dll) {
