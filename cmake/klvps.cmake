@@ -31,3 +31,15 @@ function(klvps_bench name)
     target_link_libraries(${name} PRIVATE klvps_core benchmark::benchmark_main)
   endif()
 endfunction()
+
+# The project's version as four numbers, for the DLL's version resource and
+# the check that reads it back.
+foreach(part MAJOR MINOR PATCH TWEAK)
+  if("${PROJECT_VERSION_${part}}" STREQUAL "")
+    set(KLVPS_VERSION_${part} 0)
+  else()
+    set(KLVPS_VERSION_${part} ${PROJECT_VERSION_${part}})
+  endif()
+endforeach()
+set(KLVPS_VERSION_TEXT "${KLVPS_VERSION_MAJOR}.${KLVPS_VERSION_MINOR}.${KLVPS_VERSION_PATCH}.${KLVPS_VERSION_TWEAK}")
+set(KLVPS_VERSION_COMMAS "${KLVPS_VERSION_MAJOR},${KLVPS_VERSION_MINOR},${KLVPS_VERSION_PATCH},${KLVPS_VERSION_TWEAK}")

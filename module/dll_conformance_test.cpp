@@ -1,6 +1,7 @@
 // Conformance tests of the built DLL, run on Windows or under Wine: the
 // module is loaded by name and driven only through what it exports, as the
 // driver does. Prints one line per failure and a closing count.
+#include "module/dll_conformance_checks.h"
 #include "platform/printoem.h"
 
 #include <cstdio>
@@ -250,6 +251,9 @@ int main() {
     }
     TestResources(module);
     TestStatusExports(module);
+    klv::conformance::CheckVersionResource(module, gPassed, gFailed);
+    klv::conformance::CheckSpoolerJobs(module, gPassed, gFailed);
+    klv::conformance::CheckCallerSide32(module, gPassed, gFailed);
     FreeLibrary(module);
     std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);
     return gFailed == 0 ? 0 : 1;
