@@ -7,14 +7,8 @@
 // namespace.
 #pragma once
 
+#include "platform/abi.h"
 #include "platform/win32.h"
-
-#if defined(_WIN32)
-// The module-definition files list what the DLL exports.
-#define KLV_STATUS_API
-#else
-#define KLV_STATUS_API __attribute__((visibility("default")))
-#endif
 
 namespace klv {
 constexpr int kStatusTextUnits = 64;
@@ -39,7 +33,7 @@ struct TrayEntry {
 // copies every member but the table pointer, in member order. Nothing is
 // validated, converted or terminated.
 
-class KLV_STATUS_API CTrayStatus {
+class KLV_EXPORTED_CLASS CTrayStatus {
 public:
     CTrayStatus(const CTrayStatus& other);
     CTrayStatus& operator=(const CTrayStatus& other);
@@ -53,7 +47,7 @@ protected:
     CTrayStatus() = default;
 };
 
-class KLV_STATUS_API CConsumablesStatus {
+class KLV_EXPORTED_CLASS CConsumablesStatus {
 public:
     CConsumablesStatus(const CConsumablesStatus& other);
     CConsumablesStatus& operator=(const CConsumablesStatus& other);
@@ -69,7 +63,7 @@ protected:
     CConsumablesStatus() = default;
 };
 
-class KLV_STATUS_API CGeneralPrinterStatus {
+class KLV_EXPORTED_CLASS CGeneralPrinterStatus {
 public:
     CGeneralPrinterStatus(const CGeneralPrinterStatus& other);
     CGeneralPrinterStatus& operator=(const CGeneralPrinterStatus& other);
