@@ -1,4 +1,5 @@
 #include "strings/bounded.h"
+#include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -71,15 +72,16 @@ TEST(Bounded, LengthLooksNoFurtherThanTheCapacity) {
 }
 
 TEST(Bounded, WideCopiesUnitsAndCuts) {
-    const WCHAR source[] = {u'a', 0xD83D, 0xDE00, 0};
+    using testing::kHighSurrogate, testing::kLowSurrogate;
+    const WCHAR source[] = {u'a', kHighSurrogate, kLowSurrogate, 0};
     WCHAR out[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(BoundedCopyWide(out, 0, source), E_INVALIDARG);
     EXPECT_EQ(out[0], u'#');
     // Units are copied one by one: a cut may split a surrogate pair.
     EXPECT_EQ(BoundedCopyWide(out, 3, source), STRSAFE_E_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\0#"s);
+    EXPECT_EQ(std::u16string(out, 4), (std::u16string{u'a', kHighSurrogate, 0, u'#'}));
     EXPECT_EQ(BoundedCopyWide(out, 4, source), S_OK);
-    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\xDE00\0"s);
+    EXPECT_EQ(std::u16string(out, 4), u"a" + testing::kSurrogatePair + u'\0');
 }
 
 } // namespace
