@@ -4,7 +4,9 @@
 // contract with the modules that link against them.
 //
 // They live in the global namespace because their exported names carry no
-// namespace.
+// namespace. The members are named by position and type (value0, text0,
+// item0, byte0): the modules that fill the records give them their meaning,
+// and this module only copies them.
 #pragma once
 
 #include "platform/abi.h"
