@@ -18,7 +18,16 @@ using namespace std::string_literals;
 // and write nothing past it or at or past the capacity.
 TEST(Bounded, WritesWithinCapacity) {
     enum Op { Copy, Append, Format };
-    const std::tuple<Op, std::string, DWORD, const char*, int, HRESULT, std::string> cases[] = {
+    struct Case {
+        Op op;
+        std::string initial;
+        DWORD capacity;
+        const char* text; // copied, appended, or the format
+        int value;        // formatted
+        HRESULT result;
+        std::string expected;
+    };
+    const Case cases[] = {
         {Copy, "", 0, "abc", 0, E_INVALIDARG, ""},
         {Copy, "", 0x80000000u, "abc", 0, E_INVALIDARG, ""},
         {Copy, "", STRSAFE_MAX_CCH, "abc", 0, S_OK, "abc\0"s},
