@@ -1,15 +1,20 @@
 // Conformance tests of the built DLL, run on Windows or under Wine: the
 // module is loaded by name and driven only through what it exports, as the
 // driver does. Prints one line per failure and a closing count.
+#include "devmode/layout.h"
+#include "hooks/hook_list.h"
 #include "module/dll_conformance_checks.h"
 #include "platform/printoem.h"
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
+
+namespace dm = klv::dm;
 
 int gPassed = 0;
 int gFailed = 0;
@@ -53,12 +58,6 @@ public:
     LONG refs = 1;
 };
 
-// Function pointers pass through the generic function type, which converts
-// to and from any other without a warning.
-template <typename To, typename From> To FunctionCast(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(WINAPI*)();
 
@@ -69,8 +68,12 @@ BOOL APIENTRY DriverBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RE
     ++gBitBltCalls;
     return rop == 0xCCCC ? TRUE : FALSE;
 }
-using BitBltFn = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
-                                 BRUSHOBJ*, POINTL*, ROP4);
+
+// The hooked function numbers, in hook table order.
+#define KLV_INDEX_OF(Name, index, position, failure) index,
+const ULONG kHookedIndices[] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_INDEX_OF)};
+#undef KLV_INDEX_OF
+static_assert(std::size(kHookedIndices) == klv::kHookCount);
 
 std::string Joined(const std::vector<std::string>& writes) {
     std::string all;
@@ -115,7 +118,7 @@ void TestStatusExports(HMODULE module) {
     alignas(8) unsigned char source[1024] = {};
     alignas(8) unsigned char target[1024] = {};
     std::memset(source + sizeof(void*), 0x5A, 64);
-    auto construct = FunctionCast<void* (*)(void*, const void*)>(copy);
+    auto construct = KLV_FUNCTION_CAST(void* (*)(void*, const void*), copy);
     construct(target, source);
     void* table = nullptr;
     std::memcpy(&table, target, sizeof(table));
@@ -128,21 +131,26 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     ok(plugin->PublishDriverInterface(&helper) == S_OK, "publish");
 
     OEMDMPARAM param{};
-    ok(plugin->DevMode(OEMDM_SIZE, &param) == S_OK && param.cbBufSize == 1768, "size %lu",
+    ok(plugin->DevMode(OEMDM_SIZE, &param) == S_OK && param.cbBufSize == dm::kSize, "size %lu",
        static_cast<unsigned long>(param.cbBufSize));
-    std::vector<BYTE> settings(1768, 0xFF);
+    std::vector<BYTE> settings(dm::kSize, 0xFF);
     param.pOEMDMOut = settings.data();
     ok(plugin->DevMode(OEMDM_DEFAULT, &param) == S_OK, "defaults");
-    DWORD header[3];
-    std::memcpy(header, settings.data(), sizeof(header));
-    ok(header[0] == 1768 && header[1] == 0x4B4C564F && header[2] == 2, "default header");
+    const BYTE* block = settings.data();
+    ok(dm::U32(block, dm::kDwSize) == dm::kSize && dm::U32(block, dm::kDwSignature) == dm::kSignature &&
+           dm::U32(block, dm::kDwVersion) == dm::kVersion,
+       "default header");
 
     DRVENABLEDATA table{};
     ok(plugin->EnableDriver(0x00030101, sizeof(table), &table) == S_OK, "enable driver");
-    ok(table.iDriverVersion == PRINTER_OEMINTF_VERSION && table.c == 27, "hook table %lu entries",
-       static_cast<unsigned long>(table.c));
+    ok(table.iDriverVersion == PRINTER_OEMINTF_VERSION && table.c == klv::kHookCount,
+       "hook table %lu entries", static_cast<unsigned long>(table.c));
+    for (ULONG i = 0; i < table.c && i < klv::kHookCount; ++i)
+        ok(table.pdrvfn[i].iFunc == kHookedIndices[i] && table.pdrvfn[i].pfn != nullptr,
+           "hook table position %lu: function %lu", static_cast<unsigned long>(i),
+           static_cast<unsigned long>(table.pdrvfn[i].iFunc));
 
-    DRVFN driverFunctions[] = {{INDEX_DrvBitBlt, FunctionCast<PFN>(&DriverBitBlt)}};
+    DRVFN driverFunctions[] = {{INDEX_DrvBitBlt, KLV_FUNCTION_CAST(PFN, &DriverBitBlt)}};
     DRVENABLEDATA driver{0x00030101, 1, driverFunctions};
     DEVOBJ devobj{};
     devobj.dwSize = sizeof(devobj);
@@ -156,10 +164,10 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     devobj.pdevOEM = state;
 
     // The engine calls the hooked DrvBitBlt; the hook forwards to the driver.
-    BitBltFn hook = nullptr;
+    PFN_DrvBitBlt hook = nullptr;
     for (ULONG i = 0; i < table.c; ++i)
         if (table.pdrvfn[i].iFunc == INDEX_DrvBitBlt)
-            hook = FunctionCast<BitBltFn>(table.pdrvfn[i].pfn);
+            hook = KLV_FUNCTION_CAST(PFN_DrvBitBlt, table.pdrvfn[i].pfn);
     SURFOBJ surface{};
     surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
     ok(hook != nullptr &&
@@ -168,19 +176,13 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
            gBitBltCalls == 1,
        "bit block transfer forwarded");
 
-    settings[710] = 1; // watermark on
-    settings[536] = 1; // full page
-    settings[537] = 0;
-    settings[534] = 1; // flip
-    settings[535] = 0;
-    settings[538] = 'Q'; // job name "Q3"
-    settings[539] = 0;
-    settings[540] = '3';
-    settings[541] = 0;
-    settings[542] = 0;
-    settings[543] = 0;
-    settings[700] = 0; // no password
-    settings[701] = 0;
+    dm::PutS16(settings.data(), dm::kSWatermarkOn, 1);
+    dm::PutS16(settings.data(), dm::kSFullPage, 1);
+    dm::PutS16(settings.data(), dm::kSFlip, 1);
+    const WCHAR jobName[] = KLV_W("Q3");
+    for (DWORD i = 0; i < 3; ++i)
+        dm::PutU16(settings.data(), dm::kSzJobName + 2 * i, jobName[i]);
+    dm::PutU16(settings.data(), dm::kSzJobPassword, 0); // no password
     struct Case {
         DWORD index;
         std::vector<size_t> sizes;
@@ -222,8 +224,8 @@ int main() {
         std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);
         return 1;
     }
-    auto getClassObject = FunctionCast<GetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));
-    auto canUnloadNow = FunctionCast<CanUnloadNowFn>(GetProcAddress(module, "DllCanUnloadNow"));
+    auto getClassObject = KLV_FUNCTION_CAST(GetClassObjectFn, GetProcAddress(module, "DllGetClassObject"));
+    auto canUnloadNow = KLV_FUNCTION_CAST(CanUnloadNowFn, GetProcAddress(module, "DllCanUnloadNow"));
     ok(getClassObject != nullptr && canUnloadNow != nullptr, "entry points exported undecorated");
     if (getClassObject != nullptr && canUnloadNow != nullptr) {
         void* object = nullptr;
@@ -237,7 +239,7 @@ int main() {
         auto* plugin = static_cast<IPrintOemPS*>(created);
         DWORD value = 0;
         DWORD needed = 0;
-        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == 0x4B4C564F,
+        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == dm::kSignature,
            "signature");
         ok(plugin->GetInfo(OEMGI_GETVERSION, &value, 4, &needed) == S_OK && value == 2, "version");
         SetLastError(0);
