@@ -81,15 +81,35 @@ static_assert(kFixedBytes == 334);
 // unclosed procedure.
 constexpr DWORD kNameBytes = kInjectionBufferSize - 1 - kFixedBytes;
 
+// Bytes of text once escaped for a PostScript string.
+DWORD EscapedLength(const char* text) {
+    DWORD length = 0;
+    for (; *text != '\0'; ++text)
+        length += *text == '(' || *text == ')' || *text == '\\' ? 2 : 1;
+    return length;
+}
+
 // A name converted to the ANSI code page and escaped for a PostScript
-// string, at most `capacity` - 1 bytes, cut between whole escapes.
+// string, in at most `budget` bytes (259 at most). A name that needs more
+// is shortened by whole characters of the code page, so that the printer
+// never logs half of a double-byte character.
 struct EscapedName {
     char text[kNarrowChars];
     DWORD length;
 
-    EscapedName(const char* narrow, DWORD capacity) {
-        BoundedCopy(text, kNarrowChars, narrow);
-        EscapePsString(text, capacity);
+    EscapedName(const WCHAR* name, DWORD maxUnits, DWORD budget) {
+        // Each pass converts into less room; dropping k bytes shortens the
+        // escaped form by at most 2k, so removing half of the excess never
+        // drops a character that would have fitted.
+        DWORD room = budget + 1 < kNarrowChars ? budget + 1 : kNarrowChars;
+        for (;;) {
+            AnsiFromWide(text, room, name, maxUnits);
+            const DWORD escaped = EscapedLength(text);
+            if (escaped <= budget)
+                break;
+            room -= (escaped - budget + 1) / 2;
+        }
+        EscapePsString(text, kNarrowChars);
         length = static_cast<DWORD>(std::strlen(text));
     }
 };
@@ -125,16 +145,10 @@ void WriteAccountingBlock(InjectionWriter& writer, PDEVOBJ devobj) {
     WCHAR documentName[kDocumentNameChars];
     LookUpJob(devobj, userName, documentName);
 
-    char narrowUser[kNarrowChars];
-    char narrowDocument[kNarrowChars];
-    AnsiFromWide(narrowUser, kNarrowChars, userName, kUserNameChars);
-    AnsiFromWide(narrowDocument, kNarrowChars, documentName, kDocumentNameChars);
-    const EscapedName user(narrowUser, kNarrowChars);
-    EscapedName document(narrowDocument, kNarrowChars);
+    const EscapedName user(userName, kUserNameChars, kNarrowChars - 1);
     // Long names full of characters that need escaping could overflow the
     // block; the document name, which appears twice, is shortened then.
-    if (user.length + 2 * document.length > kNameBytes)
-        document = EscapedName(narrowDocument, (kNameBytes - user.length) / 2 + 1);
+    const EscapedName document(documentName, kDocumentNameChars, (kNameBytes - user.length) / 2);
 
     BoundedAppend(buffer, kInjectionBufferSize, user.text);
     BoundedAppend(buffer, kInjectionBufferSize, kAfterUser);

@@ -5,6 +5,7 @@
 #include "inject/branches.h"
 #include "inject/document_name.h"
 #include "strings/bounded.h"
+#include "strings/ps_number.h"
 
 namespace klv {
 
@@ -18,7 +19,7 @@ constexpr DWORD kDefaultJobNameChars = 78;
 void WriteHexUnits(InjectionWriter& writer, const WCHAR* text) {
     for (; *text != 0; ++text) {
         const unsigned unit = static_cast<unsigned>(*text);
-        BoundedFormat(writer.Buffer(), kInjectionBufferSize, unit < 16 ? "0%x" : "%x", unit);
+        FormatHex(writer.Buffer(), kInjectionBufferSize, unit, 2);
         writer.WriteBuffer();
     }
 }
