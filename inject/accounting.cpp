@@ -4,6 +4,7 @@
 #include "hooks/device_state.h"
 #include "inject/branches.h"
 #include "inject/document_name.h"
+#include "platform/trace.h"
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"
@@ -66,6 +67,8 @@ private:
         if (size < sizeof(JOB_INFO_1W))
             return false;
         block_ = new (std::nothrow) BYTE[size];
+        if (block_ == nullptr)
+            KLV_TRACE("no memory for a job record of %lu bytes", static_cast<unsigned long>(size));
         return block_ != nullptr;
     }
 
@@ -123,11 +126,23 @@ void LookUpJob(PDEVOBJ devobj, WCHAR* userName, WCHAR* documentName) {
     const DWORD jobId = state != nullptr ? static_cast<DWORD>(state->jobId) : 0;
     const WCHAR* document = nullptr;
     JobRecord job;
-    if ((jobId != 0 && job.FetchById(devobj->hPrinter, jobId)) || job.FetchLastListed(devobj->hPrinter)) {
+    bool found = jobId != 0 && job.FetchById(devobj->hPrinter, jobId);
+    if (!found) {
+        if (jobId != 0)
+            KLV_TRACE("job %lu not found by its id; billing the last listed job",
+                      static_cast<unsigned long>(jobId));
+        else
+            KLV_TRACE("no job id from StartDoc; billing the last listed job");
+        found = job.FetchLastListed(devobj->hPrinter);
+    }
+    if (found) {
         if (job.Record()->pUserName != nullptr)
             BoundedCopyWide(userName, kUserNameChars, job.Record()->pUserName);
         document = job.Record()->pDocument;
     }
+    if (document == nullptr)
+        KLV_TRACE("%s; the accounting block keeps the last document name",
+                  found ? "the job has no document name" : "no job listed");
     StoreDocumentName(document, documentName);
     if (state != nullptr) {
         BoundedCopyWide(state->documentName, kDocumentNameChars, documentName);

@@ -4,6 +4,7 @@
 #include "hooks/device_state.h"
 #include "inject/branches.h"
 #include "inject/document_name.h"
+#include "platform/trace.h"
 #include "strings/bounded.h"
 #include "strings/ps_number.h"
 
@@ -32,10 +33,12 @@ void DefaultJobName(BYTE* settings, PDEVOBJ devobj) {
         return;
     WCHAR name[kDocumentNameChars];
     const DeviceHookState* state = DeviceStateOf(devobj);
-    if (state != nullptr && state->documentNameKnown)
+    if (state != nullptr && state->documentNameKnown) {
         BoundedCopyWide(name, kDocumentNameChars, state->documentName);
-    else
+    } else {
+        KLV_TRACE("the device has no document name of its own; the job name takes the last one looked up");
         CopyDocumentName(name);
+    }
     DWORD i = 0;
     for (; i < kDefaultJobNameChars && name[i] != 0; ++i)
         dm::PutU16(settings, dm::kSzJobName + 2 * i, static_cast<std::uint16_t>(name[i]));

@@ -2,6 +2,7 @@
 #include "watermark/watermark.h"
 
 #include "devmode/layout.h"
+#include "platform/trace.h"
 #include "resources/resource_ids.h"
 #include "strings/ansi.h"
 #include "strings/bounded.h"
@@ -50,14 +51,12 @@ void FormatColour(char* out, DWORD capacity, const BYTE* devMode) {
 
 const BYTE* LoadPsResource(HMODULE module, WORD id, DWORD* outSize) {
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kPostScriptResourceType));
-    if (resource == nullptr)
+    HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+    const auto* bytes = loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (bytes == nullptr) {
+        KLV_TRACE("PostScript resource %u cannot be loaded", static_cast<unsigned>(id));
         return nullptr;
-    HGLOBAL loaded = LoadResource(module, resource);
-    if (loaded == nullptr)
-        return nullptr;
-    const auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
-    if (bytes == nullptr)
-        return nullptr;
+    }
     if (outSize != nullptr)
         *outSize = SizeofResource(module, resource);
     return bytes;
