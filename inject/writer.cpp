@@ -31,7 +31,7 @@ void InjectionWriter::Write(const char* bytes, DWORD count) {
     if (FAILED(result) || written_ != count)
         KLV_TRACE("DrvWriteSPBuf took %lu of %lu bytes (result 0x%08lX)",
                   static_cast<unsigned long>(written_), static_cast<unsigned long>(count),
-                  static_cast<unsigned long>(result));
+                  static_cast<unsigned long>(static_cast<DWORD>(result)));
 }
 
 } // namespace klv
