@@ -81,8 +81,8 @@ TEST(Trace, EachFallbackOfTheAccountingBlockLeavesALine) {
 TEST(Trace, AResourceThatCannotBeLoadedLeavesALine) {
     CollectedTrace trace;
     DWORD size = 0;
-    EXPECT_EQ(klv::LoadPsResource(ThisModule(), 3, &size), nullptr);
-    EXPECT_NE(klv::LoadPsResource(ThisModule(), 1, &size), nullptr);
+    EXPECT_EQ(klv::LoadPsResource(klv::ThisModule(), 3, &size), nullptr);
+    EXPECT_NE(klv::LoadPsResource(klv::ThisModule(), 1, &size), nullptr);
     EXPECT_EQ(trace.lines, std::vector<std::string>{"klvps: PostScript resource 3 cannot be loaded"});
 }
 
