@@ -245,7 +245,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     printCmd
         ->add_option("--job-id", print.jobId,
-                     "Spooler job id (0: StartDoc carries none, as from a driver that lost it)")
+                     "Spooler job id; with 0 StartDoc carries none and the plug-in bills the last listed job")
         ->check(CLI::Range(0u, 0x7FFFFFFFu))
         ->capture_default_str();
     printCmd->add_option("--pages", print.pages, "Number of pages")
