@@ -263,9 +263,41 @@ void TestNumbersUnderCommaLocale(GetClassObjectFn getClassObject, HMODULE module
     std::setlocale(LC_ALL, previous.c_str());
 }
 
+// The DLL's trace lines: OutputDebugStringA raises the debug-print
+// exception, which this handler sees before any debugger would.
+std::string gDebugText;
+
+LONG CALLBACK CollectDebugString(EXCEPTION_POINTERS* pointers) {
+    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if (record->ExceptionCode != DBG_PRINTEXCEPTION_C || record->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    const auto length = static_cast<size_t>(record->ExceptionInformation[0]);
+    if (text != nullptr && length > 0)
+        gDebugText.append(text, length - 1);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+// Tracing is switched on before the DLL is loaded, so that every byte
+// check of the run also holds with tracing on.
+void SwitchTraceOn() {
+    SetEnvironmentVariableA("KLVPS_TRACE", "1");
+    AddVectoredExceptionHandler(1, CollectDebugString);
+}
+
+// The job above had no spooler handle and no StartDoc: its lookups fell
+// back, and said so.
+void TestTraceLines() {
+    for (const char* line : {"klvps: no job id from StartDoc; billing the last listed job\n",
+                             "klvps: no job listed; the accounting block keeps the last document name\n"})
+        ok(gDebugText.find(line) != std::string::npos, "trace line missing: %s(traced: %s)", line,
+           gDebugText.c_str());
+}
+
 } // namespace
 
 int main() {
+    SwitchTraceOn();
     HMODULE module = LoadLibraryW(L"klvps.dll");
     ok(module != nullptr, "klvps.dll not loaded (error %lu)", GetLastError());
     if (module == nullptr) {
@@ -297,6 +329,7 @@ int main() {
         ok(canUnloadNow() == S_FALSE, "busy while an object lives");
         TestJob(plugin, module);
         TestNumbersUnderCommaLocale(getClassObject, module);
+        TestTraceLines();
         ok(plugin->Release() == 0, "last release");
         ok(canUnloadNow() == S_OK, "unloadable");
     }
