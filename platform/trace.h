@@ -3,7 +3,7 @@
 //   KLV_TRACE("job %lu not found by its id; billing the last listed job", id);
 //
 // A line is written only when tracing is on, and its arguments are not even
-// evaluated otherwise: when off, a trace costs one test of a cached flag.
+// evaluated otherwise: when off, a trace costs a read of two cached flags.
 // Tracing writes nothing into the job and keeps the caller's last error.
 //
 // Where the lines go:
