@@ -7,7 +7,7 @@
 // Tracing writes nothing into the job and keeps the caller's last error.
 //
 // Where the lines go:
-// - on Windows, to OutputDebugStringA (a debugger or DebugView shows them),
+// - on Windows, to OutputDebugStringA (a debugger shows them),
 //   when the environment variable KLVPS_TRACE is 1 in the process that
 //   loaded the plug-in;
 // - on other hosts, to a sink that the program which loaded the plug-in set
