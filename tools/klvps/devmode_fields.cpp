@@ -48,11 +48,11 @@ bool AllDigits(std::string_view text, std::string_view digits) {
 // it). A number too large for any field gives the nearest 64-bit value,
 // which the caller's range check refuses.
 bool ParseInteger(const std::string& text, long long* value) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string_view view(text);
-    const bool wellFormed =
-        hex ? AllDigits(view.substr(2), "0123456789abcdefABCDEF")
-            : AllDigits(view.substr(!text.empty() && (text[0] == '+' || text[0] == '-')), "0123456789");
+    const bool hex = view.starts_with("0x") || view.starts_with("0X");
+    const bool withSign = view.starts_with('+') || view.starts_with('-');
+    const bool wellFormed = hex ? AllDigits(view.substr(2), "0123456789abcdefABCDEF")
+                                : AllDigits(view.substr(withSign ? 1 : 0), "0123456789");
     if (!wellFormed)
         return false;
     *value = std::strtoll(text.c_str(), nullptr, hex ? 16 : 10);
