@@ -2,6 +2,7 @@
 
 #include "hooks/device_state.h"
 #include "hooks/hook_table.h"
+#include "platform/trace.h"
 
 #include <new>
 
@@ -51,8 +52,10 @@ DeviceHookState* BuildDeviceHookState(PDEVOBJ, PWSTR, ULONG, HSURF*, ULONG, GDII
     // Value-initialised: every member starts at zero, including any that the
     // injection code keeps per device.
     DeviceHookState* state = new (std::nothrow) DeviceHookState();
-    if (state == nullptr)
+    if (state == nullptr) {
+        KLV_TRACE("EnablePDEV: no memory for the device's block");
         return nullptr;
+    }
     for (unsigned i = 0; i < kHookCount; ++i) {
         PFN driverFunction =
             enableData != nullptr ? FindDriverFunction(*enableData, HookTable[i].iFunc) : nullptr;

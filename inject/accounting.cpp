@@ -4,6 +4,7 @@
 #include "hooks/device_state.h"
 #include "inject/document_name.h"
 #include "inject/injection_points.h"
+#include "platform/trace.h"
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"
@@ -66,6 +67,8 @@ private:
         if (size < sizeof(JOB_INFO_1W))
             return false;
         block_ = new (std::nothrow) BYTE[size];
+        if (block_ == nullptr)
+            KLV_TRACE("no memory for a job record of %lu bytes", static_cast<unsigned long>(size));
         return block_ != nullptr;
     }
 
@@ -81,15 +84,35 @@ static_assert(kFixedBytes == 334);
 // unclosed procedure.
 constexpr DWORD kNameBytes = kInjectionBufferSize - 1 - kFixedBytes;
 
+// Bytes of text once escaped for a PostScript string.
+DWORD EscapedLength(const char* text) {
+    DWORD length = 0;
+    for (; *text != '\0'; ++text)
+        length += *text == '(' || *text == ')' || *text == '\\' ? 2 : 1;
+    return length;
+}
+
 // A name converted to the ANSI code page and escaped for a PostScript
-// string, at most `capacity` - 1 bytes, cut between whole escapes.
+// string, in at most `budget` bytes (259 at most). A name that needs more
+// is shortened by whole characters of the code page, so that the printer
+// never logs half of a double-byte character.
 struct EscapedName {
     char text[kNarrowChars];
     DWORD length;
 
-    EscapedName(const char* narrow, DWORD capacity) {
-        BoundedCopy(text, kNarrowChars, narrow);
-        EscapePsString(text, capacity);
+    EscapedName(const WCHAR* name, DWORD maxUnits, DWORD budget) {
+        // Each pass converts into less room; dropping k bytes shortens the
+        // escaped form by at most 2k, so removing half of the excess never
+        // drops a character that would have fitted.
+        DWORD room = budget + 1 < kNarrowChars ? budget + 1 : kNarrowChars;
+        for (;;) {
+            AnsiFromWide(text, room, name, maxUnits);
+            const DWORD escaped = EscapedLength(text);
+            if (escaped <= budget)
+                break;
+            room -= (escaped - budget + 1) / 2;
+        }
+        EscapePsString(text, kNarrowChars);
         length = static_cast<DWORD>(std::strlen(text));
     }
 };
@@ -103,11 +126,23 @@ void LookUpJob(PDEVOBJ devobj, WCHAR* userName, WCHAR* documentName) {
     const DWORD jobId = state != nullptr ? static_cast<DWORD>(state->jobId) : 0;
     const WCHAR* document = nullptr;
     JobRecord job;
-    if ((jobId != 0 && job.FetchById(devobj->hPrinter, jobId)) || job.FetchLastListed(devobj->hPrinter)) {
+    bool found = jobId != 0 && job.FetchById(devobj->hPrinter, jobId);
+    if (!found) {
+        if (jobId != 0)
+            KLV_TRACE("job %lu not found by its id; billing the last listed job",
+                      static_cast<unsigned long>(jobId));
+        else
+            KLV_TRACE("no job id from StartDoc; billing the last listed job");
+        found = job.FetchLastListed(devobj->hPrinter);
+    }
+    if (found) {
         if (job.Record()->pUserName != nullptr)
             BoundedCopyWide(userName, kUserNameChars, job.Record()->pUserName);
         document = job.Record()->pDocument;
     }
+    if (document == nullptr)
+        KLV_TRACE("%s; the accounting block keeps the last document name",
+                  found ? "the job has no document name" : "no job listed");
     StoreDocumentName(document, documentName);
     if (state != nullptr) {
         BoundedCopyWide(state->documentName, kDocumentNameChars, documentName);
@@ -125,16 +160,10 @@ void WriteAccountingBlock(InjectionWriter& writer, PDEVOBJ devobj) {
     WCHAR documentName[kDocumentNameChars];
     LookUpJob(devobj, userName, documentName);
 
-    char narrowUser[kNarrowChars];
-    char narrowDocument[kNarrowChars];
-    AnsiFromWide(narrowUser, kNarrowChars, userName, kUserNameChars);
-    AnsiFromWide(narrowDocument, kNarrowChars, documentName, kDocumentNameChars);
-    const EscapedName user(narrowUser, kNarrowChars);
-    EscapedName document(narrowDocument, kNarrowChars);
+    const EscapedName user(userName, kUserNameChars, kNarrowChars - 1);
     // Long names full of characters that need escaping could overflow the
     // block; the document name, which appears twice, is shortened then.
-    if (user.length + 2 * document.length > kNameBytes)
-        document = EscapedName(narrowDocument, (kNameBytes - user.length) / 2 + 1);
+    const EscapedName document(documentName, kDocumentNameChars, (kNameBytes - user.length) / 2);
 
     BoundedAppend(buffer, kInjectionBufferSize, user.text);
     BoundedAppend(buffer, kInjectionBufferSize, kAfterUser);

@@ -75,6 +75,37 @@ TEST(Accounting, LongEscapedNamesStillCloseTheBlock) {
     EXPECT_EQ(run.output, "(after)\n");
 }
 
+// A double-byte name too long for the block is shortened between
+// characters of the code page, never after a lone lead byte.
+TEST(Accounting, ShortensDoubleByteNamesAtWholeCharacters) {
+    struct Case {
+        std::u16string document;
+        std::string written;
+    };
+    auto repeat = [](int count, const std::string& unit) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += unit;
+        return text;
+    };
+    // U+8868 is 95 5C in code page 932: three bytes once escaped. The user
+    // "u" leaves 222 bytes for each copy of the document name.
+    const std::string table = "\x95\\\\";
+    const Case cases[] = {
+        {std::u16string(120, u'\u8868'), repeat(74, table)},
+        {u"a" + std::u16string(120, u'\u8868'), "a" + repeat(73, table)},
+        {u"ab" + std::u16string(120, u'\u8868'), "ab" + repeat(73, table)},
+        {std::u16string(127, u'\u3042'), repeat(111, "\x82\xA0")},
+    };
+    ASSERT_TRUE(klv::host::SetAnsiCodePage(932));
+    for (const Case& c : cases) {
+        const std::string block = BlockFor(u"u", c.document);
+        EXPECT_EQ(block, Block("u", c.written));
+        EXPECT_LE(block.size(), 779u);
+    }
+    klv::host::SetAnsiCodePage(1252);
+}
+
 // Twenty queued jobs: the device's own by its id, else the fifteenth listed.
 TEST(Accounting, WhichJobIsBilled) {
     TestDevice device;

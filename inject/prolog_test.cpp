@@ -1,12 +1,16 @@
 // The prolog's page settings: the page-origin patch, the watermark
 // procedure and the flip key, byte for byte and in a PostScript interpreter.
 #include "devmode/layout.h"
+#include "platform/host/host.h"
 #include "testing/ghostscript.h"
 #include "testing/test_device.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -96,6 +100,96 @@ TEST(WatermarkInInterpreter, PaintsTheChosenColourAtTheCentre) {
         ASSERT_EQ(rendering.pages.size(), 1u);
         EXPECT_TRUE(rendering.pages[0].HasColourNearCentre(colour, 8, rendering.pages[0].Width() / 3));
     }
+}
+
+// The watermark procedure of a device with the given font name, followed by
+// one invocation of it.
+std::string ProcedureAndInvocation(TestDevice& device, const std::u16string& font) {
+    device.SetShort(dm::kSWatermarkOn, 1);
+    device.SetWide(dm::kSzWatermarkFont, font);
+    return Concat(device.Inject(PSINJECT_BEGINPROLOG)) + Concat(device.Inject(PSINJECT_BEGINPAGESETUP));
+}
+
+struct FontNameCase {
+    UINT codePage;
+    std::u16string font;
+    std::string written; // the font's name in "/Font /... def"
+};
+
+// Font names whose raw bytes broke whole jobs: binary-token bytes, and trail
+// bytes that are delimiters. The job now runs, with what is left of each.
+TEST(WatermarkInInterpreter, FontNamesOfAnyCodePageKeepTheJobRunning) {
+    const FontNameCase cases[] = {
+        {932, u"\u30B4\u30B7\u30C3\u30AF", "Helvetica"},
+        {932, u"A\u70AEB", "AB"},
+        {932, u"A\u70CBB", "AB"},
+        {1252, u"\u0152uvre", "uvre"},
+        {932, u"Mincho\u30B4 \u70AE(\u71FF)\uFF71-W3", "Mincho\xE0\xA0\xB1-W3"},
+        {1252, u"Times\u2020Roman \u00C6", "TimesRoman\xC6"},
+    };
+    for (const FontNameCase& c : cases) {
+        SCOPED_TRACE(c.written);
+        ASSERT_TRUE(klv::host::SetAnsiCodePage(c.codePage));
+        TestDevice device;
+        const std::string job = ProcedureAndInvocation(device, c.font);
+        EXPECT_NE(job.find("\r\n/Font /" + c.written + " def\r\n"), std::string::npos) << job;
+        const auto run = RunGhostscript("%!PS\n" + job + "(page done) print\n");
+        EXPECT_TRUE(run.ok) << run.output;
+        EXPECT_NE(run.output.find("page done"), std::string::npos) << run.output;
+    }
+    klv::host::SetAnsiCodePage(1252);
+}
+
+// Up to 63 UTF-16 units drawn from the ranges that matter to a name: ASCII,
+// delimiters and controls, Latin-1, the C1 range, characters that code page
+// 1252 maps to 0x80-0x9F, kana, CJK, half-width kana and surrogates, paired
+// or not.
+std::u16string RandomFontName(std::mt19937& random) {
+    struct Range {
+        char16_t first, last;
+    };
+    static const Range kRanges[] = {{0x21, 0x7E},     {0x01, 0x20},     {0x7F, 0xFF},     {0x0152, 0x0153},
+                                    {0x2018, 0x2022}, {0x20AC, 0x20AC}, {0x3041, 0x30FF}, {0x4E00, 0x9FFF},
+                                    {0xFF61, 0xFF9F}, {0xD800, 0xDFFF}, {0xE000, 0xFFFF}};
+    std::uniform_int_distribution<int> length(1, 63);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(kRanges) - 1);
+    std::u16string name(static_cast<std::size_t>(length(random)), u'A');
+    for (char16_t& unit : name) {
+        const Range& range = kRanges[pick(random)];
+        unit = static_cast<char16_t>(std::uniform_int_distribution<int>(range.first, range.last)(random));
+    }
+    return name;
+}
+
+// Whatever the font name, the procedure parses and runs: many random names
+// per code page, each procedure defined and invoked in one interpreter run.
+TEST(WatermarkInInterpreter, RandomFontNamesAlwaysParse) {
+    constexpr int kNames = 150;
+    std::mt19937 random(13);
+    for (UINT codePage : {1252u, 932u}) {
+        SCOPED_TRACE(codePage);
+        ASSERT_TRUE(klv::host::SetAnsiCodePage(codePage));
+        std::vector<std::u16string> names;
+        std::string job = "%!PS\n";
+        for (int i = 0; i < kNames; ++i) {
+            names.push_back(RandomFontName(random));
+            TestDevice device;
+            job += ProcedureAndInvocation(device, names.back()) + "(name " + std::to_string(i) + ") =\n";
+        }
+        const auto run = RunGhostscript(job);
+        const std::size_t last = run.output.rfind("name ");
+        const int reached = last == std::string::npos ? -1 : std::atoi(run.output.c_str() + last + 5);
+        std::string failing;
+        if (reached + 1 < kNames)
+            for (char16_t unit : names[static_cast<std::size_t>(reached + 1)]) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, " %04X", static_cast<unsigned>(unit));
+                failing += hex;
+            }
+        EXPECT_TRUE(run.ok) << "font name" << failing << "\n" << run.output.substr(run.output.size() > 2000 ? run.output.size() - 2000 : 0);
+        EXPECT_EQ(reached, kNames - 1) << "font name" << failing;
+    }
+    klv::host::SetAnsiCodePage(1252);
 }
 
 } // namespace

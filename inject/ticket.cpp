@@ -4,7 +4,9 @@
 #include "hooks/device_state.h"
 #include "inject/document_name.h"
 #include "inject/injection_points.h"
+#include "platform/trace.h"
 #include "strings/bounded.h"
+#include "strings/ps_number.h"
 
 namespace klv {
 
@@ -18,7 +20,7 @@ constexpr DWORD kDefaultJobNameChars = 78;
 void WriteHexUnits(InjectionWriter& writer, const WCHAR* text) {
     for (; *text != 0; ++text) {
         const unsigned unit = static_cast<unsigned>(*text);
-        BoundedFormat(writer.Buffer(), kInjectionBufferSize, unit < 16 ? "0%x" : "%x", unit);
+        FormatHex(writer.Buffer(), kInjectionBufferSize, unit, 2);
         writer.WriteBuffer();
     }
 }
@@ -31,10 +33,12 @@ void DefaultJobName(BYTE* settings, PDEVOBJ devobj) {
         return;
     WCHAR name[kDocumentNameChars];
     const DeviceHookState* state = DeviceStateOf(devobj);
-    if (state != nullptr && state->documentNameKnown)
+    if (state != nullptr && state->documentNameKnown) {
         BoundedCopyWide(name, kDocumentNameChars, state->documentName);
-    else
+    } else {
+        KLV_TRACE("the device has no document name of its own; the job name takes the last one looked up");
         CopyDocumentName(name);
+    }
     DWORD i = 0;
     for (; i < kDefaultJobNameChars && name[i] != 0; ++i)
         dm::PutU16(settings, dm::kSzJobName + 2 * i, static_cast<std::uint16_t>(name[i]));

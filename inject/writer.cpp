@@ -1,5 +1,6 @@
 #include "inject/writer.h"
 
+#include "platform/trace.h"
 #include "strings/bounded.h"
 
 #include <cstring>
@@ -24,8 +25,13 @@ void InjectionWriter::WriteUpToTerminator(const char* text, DWORD size) {
 
 void InjectionWriter::Write(const char* bytes, DWORD count) {
     // A short or failed write is neither retried nor reported: the job goes
-    // on with what the driver took.
-    helper_->DrvWriteSPBuf(devobj_, const_cast<char*>(bytes), count, &written_);
+    // on with what the driver took. It is traced.
+    written_ = 0;
+    const HRESULT result = helper_->DrvWriteSPBuf(devobj_, const_cast<char*>(bytes), count, &written_);
+    if (FAILED(result) || written_ != count)
+        KLV_TRACE("DrvWriteSPBuf took %lu of %lu bytes (result 0x%08lX)",
+                  static_cast<unsigned long>(written_), static_cast<unsigned long>(count),
+                  static_cast<unsigned long>(static_cast<DWORD>(result)));
 }
 
 } // namespace klv

@@ -32,7 +32,7 @@ private:
 
     PDEVOBJ devobj_;
     IPrintOemDriverPS* helper_;
-    DWORD written_ = 0; // the driver's count; not looked at
+    DWORD written_ = 0; // the driver's count; a short one is traced
     char buffer_[kInjectionBufferSize];
 };
 

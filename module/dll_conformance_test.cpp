@@ -6,6 +6,8 @@
 #include "module/dll_conformance_checks.h"
 #include "platform/printoem.h"
 
+#include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -215,9 +217,90 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     ok(plugin->DisableDriver() == S_OK && helper.refs == 1, "helper released");
 }
 
+// A process that loaded the plug-in may switch the C runtime to a locale
+// with a decimal comma; the watermark's numbers must keep their bytes.
+void TestNumbersUnderCommaLocale(GetClassObjectFn getClassObject, HMODULE module) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "German") == nullptr ||
+        std::strcmp(std::localeconv()->decimal_point, ",") != 0) {
+        ok(false, "the C runtime has no German locale with a decimal comma");
+        std::setlocale(LC_ALL, previous.c_str());
+        return;
+    }
+    char sample[8];
+    std::snprintf(sample, sizeof sample, "%1.2f", 0.5);
+    ok(std::strcmp(sample, "0,50") == 0, "printf under the German locale wrote %s", sample);
+
+    void* object = nullptr;
+    void* created = nullptr;
+    ok(getClassObject(klv::kClsidOemRender, klv::kIidClassFactory, &object) == S_OK, "class object");
+    auto* factory = static_cast<IClassFactory*>(object);
+    ok(factory->CreateInstance(nullptr, klv::kIidPrintOemPS, &created) == S_OK, "plug-in object");
+    factory->Release();
+    auto* plugin = static_cast<IPrintOemPS*>(created);
+    Helper helper;
+    ok(plugin->PublishDriverInterface(&helper) == S_OK, "publish");
+    std::vector<BYTE> settings(1768, 0);
+    OEMDMPARAM param{};
+    param.cbBufSize = 1768;
+    param.pOEMDMOut = settings.data();
+    ok(plugin->DevMode(OEMDM_DEFAULT, &param) == S_OK, "defaults");
+    settings[710] = 1;    // watermark on
+    settings[712] = 0xD3; // angle -45
+    settings[713] = 0xFF;
+    settings[720] = 200; // colour 200, 100, 50
+    settings[721] = 100;
+    settings[722] = 50;
+    DEVOBJ devobj{};
+    devobj.dwSize = sizeof(devobj);
+    devobj.hOEM = module;
+    devobj.pOEMDM = settings.data();
+    DWORD result = 0;
+    ok(plugin->Command(&devobj, PSINJECT_BEGINPROLOG, nullptr, 0, &result) == S_OK, "prolog");
+    const std::string procedure = Joined(helper.writes);
+    ok(procedure.find("\r\n/WaterMarkColor {0.78 0.39 0.20 setrgbcolor} bind def\r\n/Angle -45 def\r\n") !=
+           std::string::npos,
+       "watermark numbers under the German locale: %.80s",
+       procedure.substr(std::min(procedure.find("/WaterMarkColor"), procedure.size())).c_str());
+    ok(plugin->DisableDriver() == S_OK && plugin->Release() == 0, "released");
+    std::setlocale(LC_ALL, previous.c_str());
+}
+
+// The DLL's trace lines: OutputDebugStringA raises the debug-print
+// exception, which this handler sees before any debugger would.
+std::string gDebugText;
+
+LONG CALLBACK CollectDebugString(EXCEPTION_POINTERS* pointers) {
+    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if (record->ExceptionCode != DBG_PRINTEXCEPTION_C || record->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    const auto length = static_cast<size_t>(record->ExceptionInformation[0]);
+    if (text != nullptr && length > 0)
+        gDebugText.append(text, length - 1);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+// Tracing is switched on before the DLL is loaded, so that every byte
+// check of the run also holds with tracing on.
+void SwitchTraceOn() {
+    SetEnvironmentVariableA("KLVPS_TRACE", "1");
+    AddVectoredExceptionHandler(1, CollectDebugString);
+}
+
+// The job above had no spooler handle and no StartDoc: its lookups fell
+// back, and said so.
+void TestTraceLines() {
+    for (const char* line : {"klvps: no job id from StartDoc; billing the last listed job\n",
+                             "klvps: no job listed; the accounting block keeps the last document name\n"})
+        ok(gDebugText.find(line) != std::string::npos, "trace line missing: %s(traced: %s)", line,
+           gDebugText.c_str());
+}
+
 } // namespace
 
 int main() {
+    SwitchTraceOn();
     HMODULE module = LoadLibraryW(L"klvps.dll");
     ok(module != nullptr, "klvps.dll not loaded (error %lu)", GetLastError());
     if (module == nullptr) {
@@ -248,6 +331,8 @@ int main() {
            "short buffer");
         ok(canUnloadNow() == S_FALSE, "busy while an object lives");
         TestJob(plugin, module);
+        TestNumbersUnderCommaLocale(getClassObject, module);
+        TestTraceLines();
         ok(plugin->Release() == 0, "last release");
         ok(canUnloadNow() == S_OK, "unloadable");
     }

@@ -2,13 +2,17 @@
 
 #include "module/counters.h"
 #include "module/plugin.h"
+#include "platform/trace.h"
 
 #include <new>
 
 namespace klv {
 
 RenderPluginFactory* RenderPluginFactory::Create() {
-    return new (std::nothrow) RenderPluginFactory();
+    RenderPluginFactory* factory = new (std::nothrow) RenderPluginFactory();
+    if (factory == nullptr)
+        KLV_TRACE("no memory for the class object");
+    return factory;
 }
 
 HRESULT RenderPluginFactory::QueryInterface(REFIID riid, void** ppv) {

@@ -37,14 +37,16 @@ TEST(SharedLibrary, LoadsCreatesAndUnloads) {
     EXPECT_EQ(library.canUnloadNow(), S_OK);
 }
 
-// The library's dynamic symbol table holds the two entry points and the
-// status record classes, nothing else of the plug-in.
+// The library's dynamic symbol table holds the two entry points, the
+// status record classes and the host's trace entry point, nothing else of
+// the plug-in.
 TEST(SharedLibrary, ExportsOnlyTheEntryPointsAndStatusClasses) {
     const std::string command = std::string("nm -D --defined-only -C ") + KLVPS_LIBRARY_PATH;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     ASSERT_NE(pipe, nullptr);
     std::array<char, 512> line{};
     int entryPoints = 0;
+    int traceEntries = 0;
     while (std::fgets(line.data(), line.size(), pipe.get()) != nullptr) {
         const std::string symbol(line.data());
         if (symbol.find("DllGetClassObject") != std::string::npos ||
@@ -52,10 +54,15 @@ TEST(SharedLibrary, ExportsOnlyTheEntryPointsAndStatusClasses) {
             ++entryPoints;
             continue;
         }
+        if (symbol.find(" KlvpsSetTraceSink") != std::string::npos) {
+            ++traceEntries;
+            continue;
+        }
         const bool status = symbol.find("Status") != std::string::npos;
         EXPECT_TRUE(status) << "unexpected export: " << symbol;
     }
     EXPECT_EQ(entryPoints, 2);
+    EXPECT_EQ(traceEntries, 1);
 }
 
 } // namespace

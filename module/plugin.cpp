@@ -5,6 +5,7 @@
 #include "hooks/hooks.h"
 #include "inject/inject.h"
 #include "module/counters.h"
+#include "platform/trace.h"
 
 #include <cstring>
 #include <new>
@@ -12,7 +13,10 @@
 namespace klv {
 
 RenderPlugin* RenderPlugin::Create() {
-    return new (std::nothrow) RenderPlugin();
+    RenderPlugin* plugin = new (std::nothrow) RenderPlugin();
+    if (plugin == nullptr)
+        KLV_TRACE("no memory for the plug-in object");
+    return plugin;
 }
 
 RenderPlugin::RenderPlugin() {

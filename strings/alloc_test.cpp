@@ -4,6 +4,8 @@
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"
+#include "strings/ps_name.h"
+#include "strings/ps_number.h"
 #include "testing/utf16.h"
 #include "watermark/format_inserts.h"
 
@@ -84,6 +86,11 @@ TEST(Allocations, StringOperationsAllocateNothing) {
     EscapePsString(buffer, sizeof buffer);
     AnsiFromWide(buffer, sizeof buffer, wide, 0xFFFFFFFF);
     AnsiFromWide(small, 2, wide, 0xFFFFFFFF);
+    PsNameFromWide(buffer, 64, wide, 0xFFFFFFFF);
+    IsWholePsName(wide, 0xFFFFFFFF);
+    FormatFixed2(small, sizeof small, 0.9);
+    FormatDecimal(small, sizeof small, -32768);
+    FormatHex(small, sizeof small, 0x3042, 2);
     EXPECT_EQ(gAllocations.load() - before, 0);
 }
 

@@ -1,6 +1,7 @@
 // Template filling with numbered inserts, in a measuring and a writing pass.
 #include "watermark/format_inserts.h"
 
+#include "platform/trace.h"
 #include "strings/bounded.h"
 
 #include <cstdint>
@@ -145,6 +146,8 @@ DWORD FormatInsertsAlloc(const char* templateText, DWORD templateLength, char** 
     DWORD length = 0;
     if (size != 0) {
         char* text = new (std::nothrow) char[size];
+        if (text == nullptr)
+            KLV_TRACE("no memory for a filled template of %lu bytes", static_cast<unsigned long>(size));
         *outText = text;
         // Without a buffer this pass only measures again and gives 0.
         length = FormatInserts(text, templateText, templateLength, &size, arguments);

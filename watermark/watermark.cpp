@@ -2,10 +2,13 @@
 #include "watermark/watermark.h"
 
 #include "devmode/layout.h"
+#include "platform/trace.h"
 #include "resources/resource_ids.h"
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"
+#include "strings/ps_name.h"
+#include "strings/ps_number.h"
 #include "watermark/format_inserts.h"
 
 #include <cstring>
@@ -27,59 +30,36 @@ static_assert(kEscapedTextBytes <= kEscapeWorkSize);
 constexpr double kColourScale = 0.00392156862745098;
 constexpr char kFallbackFont[] = "Helvetica";
 
-bool IsHighSurrogate(WCHAR unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(WCHAR unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-// Bytes that end a PostScript name: white space and the delimiters.
-bool EndsPsName(char c) {
-    return c == '\0' || std::strchr(" \t\r\n\f()<>[]{}/%", c) != nullptr;
-}
-
-// Converts the font name character by character and keeps only those that
-// can stand in a PostScript name, so that "/Font /<name> def" stays one
-// name. A character of the code page that takes more than one byte is kept
-// or cut whole, so a trail byte that happens to equal a delimiter is left
-// alone. Returns the bytes written before the terminator.
-DWORD FontNameFromWide(char* out, DWORD capacity, const WCHAR* name, DWORD maxUnits) {
-    DWORD length = 0;
-    for (DWORD i = 0; i < maxUnits && name[i] != 0;) {
-        DWORD units = 1;
-        if (IsHighSurrogate(name[i]) && i + 1 < maxUnits && IsLowSurrogate(name[i + 1]))
-            units = 2;
-        char bytes[16];
-        const DWORD count = AnsiFromWide(bytes, sizeof bytes, name + i, units);
-        i += units;
-        if (count == 1 && EndsPsName(bytes[0]))
-            continue;
-        if (count == 0 || length + count > capacity - 1)
-            break;
-        std::memcpy(out + length, bytes, count);
-        length += count;
-    }
-    out[length] = '\0';
-    if (length == 0) {
+// The font name as one PostScript name, or the fallback font when no
+// character of it can stand in a name.
+void FontNameFromWide(char* out, DWORD capacity, const WCHAR* name, DWORD maxUnits) {
+    if (PsNameFromWide(out, capacity, name, maxUnits) == 0)
         BoundedCopy(out, capacity, kFallbackFont);
-        length = static_cast<DWORD>(std::strlen(out));
+}
+
+// The watermark colour's red, green and blue bytes as three numbers from 0 to 1 with
+// two decimals, separated by spaces.
+void FormatColour(char* out, DWORD capacity, const BYTE* devMode) {
+    out[0] = '\0';
+    for (int i = 0; i < 3; ++i) {
+        char number[kNumberBytes];
+        FormatFixed2(number, sizeof number, dm::Byte(devMode, dm::kRgbWatermarkColor + i) * kColourScale);
+        if (i != 0)
+            BoundedAppend(out, capacity, " ");
+        BoundedAppend(out, capacity, number);
     }
-    return length;
 }
 
 } // namespace
 
 const BYTE* LoadPsResource(HMODULE module, WORD id, DWORD* outSize) {
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kPostScriptResourceType));
-    if (resource == nullptr)
+    HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+    const auto* bytes = loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (bytes == nullptr) {
+        KLV_TRACE("PostScript resource %u cannot be loaded", static_cast<unsigned>(id));
         return nullptr;
-    HGLOBAL loaded = LoadResource(module, resource);
-    if (loaded == nullptr)
-        return nullptr;
-    const auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
-    if (bytes == nullptr)
-        return nullptr;
+    }
     if (outSize != nullptr)
         *outSize = SizeofResource(module, resource);
     return bytes;
@@ -96,11 +76,8 @@ char* BuildWatermarkProcset(const BYTE* devMode, HMODULE module, DWORD* outLengt
     char colour[kNumberBytes] = {};
     char angle[kNumberBytes] = {};
 
-    BoundedFormat(angle, sizeof angle, "%d", static_cast<int>(dm::S16(devMode, dm::kSWatermarkAngle)));
-    BoundedFormat(colour, sizeof colour, "%1.2f %1.2f %1.2f",
-                  dm::Byte(devMode, dm::kRgbWatermarkColor) * kColourScale,
-                  dm::Byte(devMode, dm::kRgbWatermarkColor + 1) * kColourScale,
-                  dm::Byte(devMode, dm::kRgbWatermarkColor + 2) * kColourScale);
+    FormatDecimal(angle, sizeof angle, dm::S16(devMode, dm::kSWatermarkAngle));
+    FormatColour(colour, sizeof colour, devMode);
 
     // The wide fields are read no further than their own bytes, even when a
     // stored block lacks their terminator.

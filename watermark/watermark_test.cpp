@@ -4,14 +4,15 @@
 #include "devmode/layout.h"
 #include "platform/host/host.h"
 #include "resources/resource_ids.h"
+#include "testing/comma_locale.h"
 #include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
-#include <tuple>
 
 namespace klv {
 namespace {
@@ -62,13 +63,21 @@ TEST(BuildWatermarkProcset, DefaultsByteExact) {
 
 // Each row stores 16-bit units at a field of the default block and expects
 // one line of the procedure.
+struct InsertCase {
+    UINT codePage;
+    DWORD offset;
+    std::u16string units;
+    std::string line;
+};
+
 TEST(BuildWatermarkProcset, FillsEachInsert) {
     const DWORD text = dm::kSzWatermarkText, font = dm::kSzWatermarkFont;
-    const std::tuple<UINT, DWORD, std::u16string, std::string> cases[] = {
+    const InsertCase cases[] = {
         // Colour 0, 128, 255; angle -45; size -1.
         {1252, dm::kRgbWatermarkColor, u"\x8000\xFFFF",
          "/WaterMarkColor {0.00 0.50 1.00 setrgbcolor} bind def"},
         {1252, dm::kSWatermarkAngle, u"\xFFD3", "/Angle -45 def"},
+        {1252, dm::kSWatermarkAngle, u"\x8000", "/Angle -32768 def"},
         {1252, dm::kLWatermarkSize, u"\xFFFF\xFFFF", "/FontSize 4294967295 def"},
         // The text stays one PostScript string, however long.
         {1252, text, u"x) def erasepage (y"s + u'\0', "/Watermark (x\\) def erasepage \\(y) def"},
@@ -81,23 +90,65 @@ TEST(BuildWatermarkProcset, FillsEachInsert) {
         // The font stays one PostScript name, or falls back to Helvetica.
         {1252, font, u"Cour(ier)<>[]{}/% \t\r\nBold"s + u'\0', "/Font /CourierBold def"},
         {1252, font, u" ( ) "s + u'\0', "/Font /Helvetica def"},
+        {1252, font, u"Caf\u00E9-Bold"s + u'\0', "/Font /Caf\xE9-Bold def"},
+        // Characters with a byte that cannot stand in a name are dropped
+        // whole: 0x80 to 0x9F start binary tokens, and a trail byte may be a
+        // delimiter.
+        {1252, font, u"\u0152uvre"s + u'\0', "/Font /uvre def"},
+        {932, font, u"\u30B4\u30B7\u30C3\u30AF"s + u'\0', "/Font /Helvetica def"},
+        {932, font, u"A\u70AEB"s + u'\0', "/Font /AB def"},
+        {932, font, u"A\u70CBB"s + u'\0', "/Font /AB def"},
+        {932, font, u"\u958F X"s + u'\0', "/Font /X def"},
         // Double-byte text and names are cut between characters.
         {932, text, std::u16string(64, u'\u3042') + u'\0', "/Watermark (" + Repeat(63, "\x82\xA0") + ") def"},
         {932, text, u"\u8868"s + u'\0', "/Watermark (\x95\x5C\x5C) def"},
         // A surrogate pair is one character, never split into two.
         {1252, text, u"a" + testing::kSurrogatePair + u"b" + u'\0', "/Watermark (a?b) def"},
-        {932, font, std::u16string(40, u'\u3042') + u'\0', "/Font /" + Repeat(31, "\x82\xA0") + " def"},
-        // The trail byte of U+958F is '[': the character is kept whole.
-        {932, font, u"\u958F X"s + u'\0', "/Font /\x89\x5BX def"},
+        {932, font, std::u16string(40, u'\u71FF') + u'\0', "/Font /" + Repeat(31, "\xE0\xA0") + " def"},
+        // The trail byte of U+958F is '[': the whole character is dropped.
+        {932, font, u"\u958F X"s + u'\0', "/Font /X def"},
     };
-    for (const auto& [codePage, offset, units, line] : cases) {
-        ASSERT_TRUE(host::SetAnsiCodePage(codePage));
+    for (const InsertCase& c : cases) {
+        ASSERT_TRUE(host::SetAnsiCodePage(c.codePage));
         Block block = DefaultBlock();
-        testing::PutUnits(block.data(), offset, units);
+        testing::PutUnits(block.data(), c.offset, c.units);
         const std::string procedure = Build(block);
-        EXPECT_NE(procedure.find("\r\n" + line + "\r\n"), std::string::npos) << line << "\n" << procedure;
+        EXPECT_NE(procedure.find("\r\n" + c.line + "\r\n"), std::string::npos) << c.line << "\n" << procedure;
     }
     host::SetAnsiCodePage(1252);
+}
+
+// The colour line of every byte value, as printf's "%1.2f" of the byte
+// times the colour scale writes it in the C locale.
+TEST(BuildWatermarkProcset, ColourAsPrintfWritesIt) {
+    constexpr double kColourScale = 0.00392156862745098; // 1/255
+    for (int value = 0; value < 256; ++value) {
+        Block block = DefaultBlock();
+        const int rgb[] = {value, 255 - value, (value * 7) % 256};
+        for (int i = 0; i < 3; ++i)
+            dm::PutByte(block.data(), dm::kRgbWatermarkColor + i, static_cast<std::uint8_t>(rgb[i]));
+        char line[80];
+        std::snprintf(line, sizeof line, "/WaterMarkColor {%1.2f %1.2f %1.2f setrgbcolor} bind def",
+                      rgb[0] * kColourScale, rgb[1] * kColourScale, rgb[2] * kColourScale);
+        ASSERT_NE(Build(block).find(line), std::string::npos) << line;
+    }
+}
+
+// An application that loaded the plug-in may have set a locale with a
+// decimal comma: the procedure keeps its bytes.
+TEST(BuildWatermarkProcset, SameBytesUnderACommaDecimalLocale) {
+    Block block = DefaultBlock();
+    dm::PutByte(block.data(), dm::kRgbWatermarkColor, 200);
+    dm::PutS16(block.data(), dm::kSWatermarkAngle, -45);
+    const std::string expected = Build(block);
+    testing::CommaDecimalLocale locale;
+    if (!locale.Active())
+        GTEST_SKIP() << locale.Why();
+    char sample[8];
+    std::snprintf(sample, sizeof sample, "%1.2f", 0.5);
+    ASSERT_STREQ(sample, "0,50");
+    EXPECT_EQ(Build(block), expected);
+    EXPECT_NE(expected.find("{0.78 0.90 0.90 setrgbcolor}"), std::string::npos);
 }
 
 // Any switch value but 0 turns the watermark on; off, or without an input,

@@ -26,6 +26,7 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
         error_ = path + " does not export DllGetClassObject and DllCanUnloadNow";
         return;
     }
+    setTraceSink = reinterpret_cast<decltype(setTraceSink)>(dlsym(library_, "KlvpsSetTraceSink"));
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(getClassObject), &info) != 0)
         module_ = static_cast<HMODULE>(info.dli_fbase);
@@ -34,6 +35,21 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
 LoadedPlugin::~LoadedPlugin() {
     if (library_ != nullptr)
         dlclose(library_);
+}
+
+TraceCapture::TraceCapture(const LoadedPlugin& plugin, std::vector<std::string>* lines)
+    : setTraceSink_(plugin.setTraceSink) {
+    if (setTraceSink_ != nullptr)
+        setTraceSink_(
+            [](void* context, const char* line) {
+                static_cast<std::vector<std::string>*>(context)->push_back(line);
+            },
+            lines);
+}
+
+TraceCapture::~TraceCapture() {
+    if (setTraceSink_ != nullptr)
+        setTraceSink_(nullptr, nullptr);
 }
 
 } // namespace klv::host

@@ -2,9 +2,11 @@
 // two exported entry points only.
 #pragma once
 
+#include "platform/host/trace_export.h"
 #include "platform/win32.h"
 
 #include <string>
+#include <vector>
 
 namespace klv::host {
 
@@ -27,11 +29,26 @@ public:
 
     DllGetClassObjectFn getClassObject = nullptr;
     DllCanUnloadNowFn canUnloadNow = nullptr;
+    // The library's trace entry point; null when it has none.
+    decltype(&KlvpsSetTraceSink) setTraceSink = nullptr;
 
 private:
     void* library_ = nullptr;
     HMODULE module_ = nullptr;
     std::string error_;
+};
+
+// Collects the plug-in's trace lines made on the calling thread into lines
+// while it lives (nothing when the library has no trace entry point).
+class TraceCapture {
+public:
+    TraceCapture(const LoadedPlugin& plugin, std::vector<std::string>* lines);
+    ~TraceCapture();
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+private:
+    decltype(&KlvpsSetTraceSink) setTraceSink_;
 };
 
 } // namespace klv::host

@@ -1,11 +1,12 @@
 #include "tools/klvps/devmode_fields.h"
 
 #include "devmode/layout.h"
+#include "strings/ps_name.h"
 #include "tools/simulator/simulator.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 namespace klv::cli {
 
@@ -38,15 +39,24 @@ std::string ReadString(const std::vector<std::uint8_t>& b, const Field& f) {
     return sim::Utf16ToUtf8(text);
 }
 
-// Parses a whole decimal or 0x-hexadecimal integer.
+bool AllDigits(std::string_view text, std::string_view digits) {
+    return !text.empty() && text.find_first_not_of(digits) == std::string_view::npos;
+}
+
+// Parses a whole integer: an optional sign and decimal digits, or 0x and
+// hexadecimal digits, nothing else (no spaces or control characters around
+// it). A number too large for any field gives the nearest 64-bit value,
+// which the caller's range check refuses.
 bool ParseInteger(const std::string& text, long long* value) {
-    if (text.empty() || text.find_first_of(" \t\n") != std::string::npos)
+    const std::string_view view(text);
+    const bool hex = view.starts_with("0x") || view.starts_with("0X");
+    const bool withSign = view.starts_with('+') || view.starts_with('-');
+    const bool wellFormed = hex ? AllDigits(view.substr(2), "0123456789abcdefABCDEF")
+                                : AllDigits(view.substr(withSign ? 1 : 0), "0123456789");
+    if (!wellFormed)
         return false;
-    errno = 0;
-    char* end = nullptr;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    *value = std::strtoll(text.c_str(), &end, hex ? 16 : 10);
-    return errno == 0 && end != nullptr && *end == '\0';
+    *value = std::strtoll(text.c_str(), nullptr, hex ? 16 : 10);
+    return true;
 }
 
 bool ParseColour(const std::string& text, std::uint8_t rgb[3]) {
@@ -74,18 +84,11 @@ bool ParseColour(const std::string& text, std::uint8_t rgb[3]) {
     return true;
 }
 
-// Characters that end a PostScript name; the font is written into the job
-// as a literal name.
-bool IsPostScriptName(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (unsigned char c : text) {
-        if (c <= 0x20 || c >= 0x7F)
-            return false;
-        if (std::string_view("()<>[]{}/%").find(static_cast<char>(c)) != std::string_view::npos)
-            return false;
-    }
-    return true;
+// The font is written into the job as a bare name: the plug-in's own rule
+// decides, under the ANSI code page it converts to, whether the name would
+// be written as given.
+bool IsPostScriptName(const std::u16string& text) {
+    return IsWholePsName(text.c_str(), static_cast<DWORD>(text.size()));
 }
 
 } // namespace
@@ -217,9 +220,10 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
         if (text.size() > f->maxChars)
             return fail(name + ": " + std::to_string(text.size()) + " characters, at most " +
                         std::to_string(f->maxChars) + " allowed");
-        if (f->offset == dm::kSzWatermarkFont && !IsPostScriptName(value))
+        if (f->offset == dm::kSzWatermarkFont && !IsPostScriptName(text))
             return fail(name + ": '" + value +
-                        "' is not a PostScript font name (printable ASCII without spaces or ()<>[]{}/%)");
+                        "' is not a PostScript font name (no spaces, control characters or ()<>[]{}/%, "
+                        "and only characters of the ANSI code page that stand in a name)");
         const std::uint32_t room = f->maxChars + 1;
         for (std::uint32_t i = 0; i < room; ++i) {
             const char16_t unit = i < text.size() ? text[i] : 0;

@@ -29,10 +29,11 @@ const Field* FindField(const std::string& name);
 // colour as {"red", "green", "blue"}.
 nlohmann::ordered_json DevModeToJson(const std::vector<std::uint8_t>& block);
 
-// Applies one "FIELD=VALUE" assignment to block. Numbers are decimal or
-// 0x-prefixed hexadecimal and must fit the field's type; the colour is
-// "R,G,B" (0 to 255 each) or "#RRGGBB"; strings are UTF-8 and must fit the
-// field (the rest of a string field is cleared). Returns false with a
+// Applies one "FIELD=VALUE" assignment to block. Numbers are an optional
+// sign and decimal digits, or 0x and hexadecimal digits, and must fit the
+// field's type; the colour is "R,G,B" (0 to 255 each) or "#RRGGBB"; strings
+// are UTF-8 and must fit the field (the rest of a string field is cleared);
+// the watermark font must be a name the plug-in writes as given. Returns false with a
 // message, leaving block unchanged, when the assignment is not valid.
 bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assignment, std::string* error);
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <string_view>
 
 #ifndef KLVPS_DEFAULT_PLUGIN
 #define KLVPS_DEFAULT_PLUGIN "libklvps.so"
@@ -86,8 +87,19 @@ struct PrintOptions {
     std::string paper = "letter";
     int dpi = 600;
     int codepage = 0;
+    bool trace = false;
     std::string output;
 };
+
+// The plug-in's trace lines of a job, on standard error.
+void PrintTrace(const std::vector<std::string>& lines) {
+    constexpr std::string_view kPrefix = "klvps: ";
+    for (std::string_view line : lines) {
+        if (line.substr(0, kPrefix.size()) == kPrefix)
+            line.remove_prefix(kPrefix.size());
+        std::cerr << "klvps: plug-in trace: " << line << '\n';
+    }
+}
 
 void Print(const PrintOptions& o) {
     if (o.codepage != 0) {
@@ -128,6 +140,9 @@ void Print(const PrintOptions& o) {
         if (report)
             std::cerr << "klvps: page " << page << " of " << pages << " written\n";
     });
+    const char* traceSwitch = std::getenv("KLVPS_TRACE");
+    if (o.trace || (traceSwitch != nullptr && std::string_view(traceSwitch) == "1"))
+        PrintTrace(result.trace);
     if (!result.ok)
         throw Failure{"the job failed: " + result.error};
     WriteOutput(o.output, result.postscript);
@@ -228,8 +243,10 @@ int main(int argc, char** argv) {
     printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();
     printCmd->add_option("--document", print.document, "Document name of the spooler job")
         ->capture_default_str();
-    printCmd->add_option("--job-id", print.jobId, "Spooler job id")
-        ->check(CLI::Range(1u, 0x7FFFFFFFu))
+    printCmd
+        ->add_option("--job-id", print.jobId,
+                     "Spooler job id; with 0 StartDoc carries none and the plug-in bills the last listed job")
+        ->check(CLI::Range(0u, 0x7FFFFFFFu))
         ->capture_default_str();
     printCmd->add_option("--pages", print.pages, "Number of pages")
         ->check(CLI::Range(1, 10000))
@@ -247,6 +264,10 @@ int main(int argc, char** argv) {
         ->add_option("--codepage", print.codepage,
                      "ANSI code page the plug-in converts text to (default: $KLVPS_ANSI_CODEPAGE, else 1252)")
         ->check(CLI::Range(1, 65535));
+    printCmd->add_flag(
+        "--trace", print.trace,
+        "Print the plug-in's trace lines of the job (where it fell back or gave up) on standard "
+        "error; KLVPS_TRACE=1 does the same");
     printCmd->add_option("-o,--output", print.output, "PostScript file to write")->required();
 
     std::string previewInput, previewOutput;

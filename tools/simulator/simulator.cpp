@@ -527,6 +527,7 @@ JobResult Simulator::Run(const Job& job, const Progress& progress) {
     };
     if (plugin_ == nullptr)
         return fail("the plug-in is not loaded");
+    const host::TraceCapture trace(*library_, &result.trace);
     if (job.dpi < 72 || job.dpi > 2400)
         return fail("resolution " + std::to_string(job.dpi) + " dpi is outside 72 to 2400");
 

@@ -74,6 +74,8 @@ struct JobResult {
     // Problems seen in the calls the simulator's functions received (a
     // surface not pointing at the device, a write outside a Command).
     std::vector<std::string> faults;
+    // The plug-in's trace lines of this job (see platform/trace.h).
+    std::vector<std::string> trace;
     HRESULT enablePdev = E_FAIL;
     GDIINFO gdiInfo{};                         // as EnablePDEV left it
     std::vector<std::uint8_t> devmodeAfterJob; // the device's private block at the end

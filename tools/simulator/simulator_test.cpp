@@ -29,6 +29,7 @@ TEST_F(SimulatorTest, WholeJob) {
     const JobResult r = sim.Run(job);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.faults.empty());
+    EXPECT_TRUE(r.trace.empty()) << r.trace.front(); // nothing fell back
 
     // The title carries the name StartDoc handed on, so StartDoc reached the
     // driver before the header and its first injection point.
@@ -81,6 +82,21 @@ TEST_F(SimulatorTest, BadJobsAreRefusedWithReason) {
         EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
         EXPECT_TRUE(r.postscript.empty()) << c.error;
     }
+}
+
+// The plug-in's trace lines are collected job by job: a job whose StartDoc
+// carries no id is billed from the queue listing, and says so.
+TEST_F(SimulatorTest, CollectsThePlugInsTraceLinesPerJob) {
+    Job job = SampleJob(1, {});
+    job.jobId = 0;
+    const JobResult fellBack = sim.Run(job);
+    ASSERT_TRUE(fellBack.ok) << fellBack.error;
+    EXPECT_EQ(fellBack.trace,
+              std::vector<std::string>{"klvps: no job id from StartDoc; billing the last listed job"});
+    job.jobId = 3;
+    const JobResult found = sim.Run(job);
+    ASSERT_TRUE(found.ok) << found.error;
+    EXPECT_TRUE(found.trace.empty());
 }
 
 TEST(SimulatorOpenTest, MissingLibraryIsReported) {
