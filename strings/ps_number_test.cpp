@@ -64,7 +64,7 @@ TEST(FormatFixed2, RefusesWhatItCannotRoundExactly) {
     char out[4] = "abc";
     EXPECT_EQ(FormatFixed2(out, 0, 0.5), E_INVALIDARG);
     EXPECT_STREQ(out, "abc");
-    EXPECT_EQ(FormatFixed2(out, 3, 0.5), kInsufficientBuffer);
+    EXPECT_EQ(FormatFixed2(out, 3, 0.5), STRSAFE_E_INSUFFICIENT_BUFFER);
     EXPECT_STREQ(out, "0.");
 }
 
