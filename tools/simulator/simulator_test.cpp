@@ -3,7 +3,7 @@
 #include "devmode/layout.h"
 #include "tools/simulator/job_writer.h"
 
-#include "testing/ghostscript.h"
+#include "tools/ghostscript/process.h"
 
 #include <gtest/gtest.h>
 
@@ -201,7 +201,7 @@ TEST(TextTest, Utf8ToUtf16) {
 }
 
 TEST(AtomicWriteTest, ReplacesWholeFileAndLeavesNoTemporary) {
-    const testing::TempDir dir;
+    const gs::TempDir dir;
     const std::string path = (dir.Path() / "out.ps").string();
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(path, "first", &error)) << error;
