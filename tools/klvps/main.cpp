@@ -222,7 +222,9 @@ int main(int argc, char** argv) {
         app.add_subcommand("print", "Print a sample job through the driver simulator and the "
                                     "plug-in, writing the PostScript job to a file.");
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
-    printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
+    printCmd
+        ->add_option("--devmode", print.devmode,
+                     "Private device-mode file (" + std::to_string(klv::dm::kSize) + " bytes) to merge")
         ->check(CLI::ExistingFile);
     printCmd->add_option("--set", print.sets, setHelp)->allow_extra_args(false);
     printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();
