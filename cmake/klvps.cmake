@@ -1,7 +1,7 @@
 # Helpers shared by the folders' CMakeLists.
 
+enable_testing()
 if(NOT WIN32)
-  enable_testing()
   find_package(GTest REQUIRED)
   include(GoogleTest)
 endif()
