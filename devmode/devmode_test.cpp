@@ -74,15 +74,18 @@ TEST(HandleDevMode, DefaultsWriteOnlyTheirFields) {
 
 TEST(ConvertDevMode, CopiesAMatchingBlockWithinBothSizes) {
     constexpr DWORD n = dm::kSize, sig = dm::kSignature;
-    // Input buffer length (a read past it shows), input signature and size,
-    // output signature and size, bytes taken from the input; the rest of the
-    // output holds the defaults.
-    const std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD> cases[] = {
-        {n, sig, n, sig, n, n},                    // same signature
-        {536, sig, 536, sig, n, 536},              // older, shorter block
-        {n, 0x12345678, n, sig, n, 12},            // foreign signature
-        {n, 0x01020304, n, 0x01020304, n, n},      // the output's signature decides
-        {n, sig, 0x80000000, sig, 0xFFFFFFF0, n}}; // sizes claiming more than a block
+    // Bytes not taken from the input hold the output's defaults.
+    struct Case {
+        DWORD inBytes; // length of the input buffer: a read past it shows
+        DWORD inSignature, inSize;
+        DWORD outSignature, outSize;
+        DWORD copied; // bytes taken from the input
+    };
+    const Case cases[] = {{n, sig, n, sig, n, n},                    // same signature
+                          {536, sig, 536, sig, n, 536},              // older, shorter block
+                          {n, 0x12345678, n, sig, n, 12},            // foreign signature
+                          {n, 0x01020304, n, 0x01020304, n, n},      // the output's signature decides
+                          {n, sig, 0x80000000, sig, 0xFFFFFFF0, n}}; // sizes claiming more than a block
     for (const auto& [inBytes, inSignature, inSize, outSignature, outSize, copied] : cases) {
         SCOPED_TRACE(std::to_string(inSize) + " " + std::to_string(outSize));
         const Block in = Patterned(inBytes, inSignature, inSize, 3);

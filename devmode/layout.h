@@ -15,12 +15,20 @@ constexpr DWORD kSize = 1768;
 constexpr DWORD kSignature = 0x4B4C564F;
 constexpr DWORD kVersion = 2;
 
-// Field offsets.
+// Field offsets. The field names keep the type prefixes of the stored
+// format (s: signed 16-bit, l: 32-bit, b: byte, dw: unsigned 32-bit, rgb:
+// colour, sz: terminated wide string), so that they read as the block does.
+// Bytes between the fields are carried along unread.
 constexpr DWORD kDwSize = 0;
 constexpr DWORD kDwSignature = 4;
 constexpr DWORD kDwVersion = 8;
+// A setting the plug-in never reads; it only keeps it in range: a merge
+// resets a value above 2 to 0 (ValidateDevMode).
 constexpr DWORD kSSelection = 12;
+// Flip switch: any value but 0 asks the printer to flip the page (the flip
+// key written at the end of the prolog).
 constexpr DWORD kSFlip = 534;
+// Full-page switch: on only when greater than 0, so the default -1 is off.
 constexpr DWORD kSFullPage = 536;
 constexpr DWORD kSzJobName = 538;     // 81 wide characters
 constexpr DWORD kSzJobPassword = 700; // 5 wide characters
@@ -30,6 +38,8 @@ constexpr DWORD kLWatermarkSize = 716;
 constexpr DWORD kRgbWatermarkColor = 720; // red, green, blue, unused
 constexpr DWORD kSzWatermarkText = 724;   // 128 wide characters
 constexpr DWORD kSzWatermarkFont = 1108;  // 64 wide characters
+// Two settings kept for the modules that share the block: the defaults write
+// them (1 and 0), and nothing in the plug-in reads them.
 constexpr DWORD kBOptionFlag = 1756;
 constexpr DWORD kDwOptionValue = 1760;
 

@@ -27,7 +27,14 @@ GDIINFO Gdi(ULONG dpiX, ULONG dpiY, LONG cx, LONG cy, LONG horzSize, LONG vertSi
 // Rows give the flag, the record and the values expected; all 0 when the
 // record is to be left as it was. Negative sizes are micrometres.
 TEST(FullPageGeometry, CoversTheWholePage) {
-    const std::tuple<const char*, std::int16_t, GDIINFO, ULONG, ULONG, LONG, LONG> cases[] = {
+    struct Case {
+        const char* name;
+        std::int16_t fullPage; // the sFullPage flag
+        GDIINFO gdi;
+        ULONG horzRes, vertRes;  // expected printable area, dots
+        LONG horzSize, vertSize; // expected size, millimetres or (negative) micrometres
+    };
+    const Case cases[] = {
         {"letter, millimetres", 1, Gdi(600, 600, 5099, 6599, 200), 5100, 6600, 215, 279},
         {"letter, micrometres", 1, Gdi(600, 600, 5099, 6599, -203200), 5100, 6600, -215900, -279400},
         {"A4 width, millimetres", 1, Gdi(600, 600, 4960, 6599, 1), 4961, 6600, 210, 279},

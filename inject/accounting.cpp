@@ -2,8 +2,8 @@
 // printer's accounting procedures, when the printer has them. The whole
 // block runs under 'stopped', so it cannot make the job fail.
 #include "hooks/device_state.h"
-#include "inject/branches.h"
 #include "inject/document_name.h"
+#include "inject/injection_points.h"
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"

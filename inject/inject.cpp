@@ -1,6 +1,6 @@
 #include "inject/inject.h"
 
-#include "inject/branches.h"
+#include "inject/injection_points.h"
 
 namespace klv {
 

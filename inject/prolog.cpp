@@ -2,7 +2,7 @@
 // the DrawWaterMark procedure at the start of the prolog, the flip key at
 // its end, and the procedure's invocation at every page.
 #include "devmode/layout.h"
-#include "inject/branches.h"
+#include "inject/injection_points.h"
 #include "resources/resource_ids.h"
 #include "watermark/watermark.h"
 
@@ -51,7 +51,7 @@ void WritePrologSettings(InjectionWriter& writer, PDEVOBJ devobj) {
     char* procedure = BuildWatermarkProcset(settings, ModuleOf(devobj), &length);
     if (procedure == nullptr)
         return;
-    writer.WriteHeld(procedure, length + 1);
+    writer.WriteUpToTerminator(procedure, length + 1);
     delete[] procedure;
 }
 
@@ -67,7 +67,7 @@ void WriteWatermarkInvocation(InjectionWriter& writer, PDEVOBJ devobj) {
     DWORD size = 0;
     const BYTE* invocation = LoadPsResource(ModuleOf(devobj), kWatermarkInvokeResource, &size);
     if (invocation != nullptr)
-        writer.WriteHeld(reinterpret_cast<const char*>(invocation), size);
+        writer.WriteUpToTerminator(reinterpret_cast<const char*>(invocation), size);
 }
 
 } // namespace klv

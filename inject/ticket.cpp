@@ -2,8 +2,8 @@
 // in userdict, the last two as hexadecimal strings of their 16-bit codes.
 #include "devmode/layout.h"
 #include "hooks/device_state.h"
-#include "inject/branches.h"
 #include "inject/document_name.h"
+#include "inject/injection_points.h"
 #include "strings/bounded.h"
 
 namespace klv {

@@ -2,6 +2,7 @@
 #include "devmode/layout.h"
 #include "testing/require_ghostscript.h"
 #include "testing/test_device.h"
+#include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -47,9 +48,17 @@ TEST(Ticket, OneWritePerCodeUnitInHexadecimal) {
     EXPECT_EQ(Concat(q3).size(), 101u);
     EXPECT_EQ(TicketOf(u"Ab1!", u"x"), Ticket("41623121", {"78"}));
     const std::pair<std::u16string, std::vector<std::string>> cases[] = {
-        {u"\t", {"09"}},       {u"\u00e9", {"e9"}},   {u"\u0100", {"100"}},
-        {u"\u4e2d", {"4e2d"}}, {u"\x01", {"01"}},     {u"\x0f", {"0f"}},
-        {u"\x10", {"10"}},     {u"\uffff", {"ffff"}}, {u"a\u0fffz", {"61", "fff", "7a"}},
+        {u"\t", {"09"}},
+        {u"\u00e9", {"e9"}},
+        {u"\u0100", {"100"}},
+        {u"\u4e2d", {"4e2d"}},
+        {u"\x01", {"01"}},
+        {u"\x0f", {"0f"}},
+        {u"\x10", {"10"}},
+        {u"\uffff", {"ffff"}},
+        {u"a\u0fffz", {"61", "fff", "7a"}},
+        // A character outside the basic plane is its two units.
+        {u"a" + klv::testing::kSurrogatePair, {"61", "d83d", "de00"}},
     };
     for (const auto& [name, hex] : cases)
         EXPECT_EQ(TicketOf(u"", name), Ticket("", hex));
@@ -58,11 +67,10 @@ TEST(Ticket, OneWritePerCodeUnitInHexadecimal) {
 TEST(Ticket, UnterminatedFieldsStopAtTheirEnd) {
     TestDevice device;
     // Both fields filled to their last unit, each with a set field after it.
-    for (DWORD i = 0; i < 5; ++i)
-        dm::PutU16(device.Settings(), dm::kSzJobPassword + 2 * i, u'p');
+    klv::testing::PutUnits(device.Settings(), dm::kSzJobPassword,
+                           std::u16string(dm::kJobPasswordChars, u'p'));
     dm::PutU16(device.Settings(), dm::kSWatermarkOn, 0x41);
-    for (DWORD i = 0; i < 81; ++i)
-        dm::PutU16(device.Settings(), dm::kSzJobName + 2 * i, u'n');
+    klv::testing::PutUnits(device.Settings(), dm::kSzJobName, std::u16string(dm::kJobNameChars, u'n'));
     EXPECT_EQ(device.Inject(PSINJECT_BEGINSETUP), Ticket("7070707070", std::vector<std::string>(81, "6e")));
 }
 

@@ -15,7 +15,7 @@ void InjectionWriter::WriteBuffer() {
     Write(buffer_, static_cast<DWORD>(std::strlen(buffer_)));
 }
 
-void InjectionWriter::WriteHeld(const char* text, DWORD size) {
+void InjectionWriter::WriteUpToTerminator(const char* text, DWORD size) {
     const void* end = std::memchr(text, 0, size);
     const DWORD length = end != nullptr ? static_cast<DWORD>(static_cast<const char*>(end) - text) : size;
     if (length != 0)

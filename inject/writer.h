@@ -25,7 +25,7 @@ public:
     void WriteBuffer();
     // Sends a text that lives elsewhere, up to its first zero byte (and at
     // most size bytes), with one write; an empty text is not sent.
-    void WriteHeld(const char* text, DWORD size);
+    void WriteUpToTerminator(const char* text, DWORD size);
 
 private:
     void Write(const char* bytes, DWORD count);

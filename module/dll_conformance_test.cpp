@@ -1,6 +1,7 @@
 // Conformance tests of the built DLL, run on Windows or under Wine: the
 // module is loaded by name and driven only through what it exports, as the
 // driver does. Prints one line per failure and a closing count.
+#include "devmode/layout.h"
 #include "hooks/hook_list.h"
 #include "platform/printoem.h"
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+namespace dm = klv::dm;
 
 int gPassed = 0;
 int gFailed = 0;
@@ -127,14 +130,15 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     ok(plugin->PublishDriverInterface(&helper) == S_OK, "publish");
 
     OEMDMPARAM param{};
-    ok(plugin->DevMode(OEMDM_SIZE, &param) == S_OK && param.cbBufSize == 1768, "size %lu",
+    ok(plugin->DevMode(OEMDM_SIZE, &param) == S_OK && param.cbBufSize == dm::kSize, "size %lu",
        static_cast<unsigned long>(param.cbBufSize));
-    std::vector<BYTE> settings(1768, 0xFF);
+    std::vector<BYTE> settings(dm::kSize, 0xFF);
     param.pOEMDMOut = settings.data();
     ok(plugin->DevMode(OEMDM_DEFAULT, &param) == S_OK, "defaults");
-    DWORD header[3];
-    std::memcpy(header, settings.data(), sizeof(header));
-    ok(header[0] == 1768 && header[1] == 0x4B4C564F && header[2] == 2, "default header");
+    const BYTE* block = settings.data();
+    ok(dm::U32(block, dm::kDwSize) == dm::kSize && dm::U32(block, dm::kDwSignature) == dm::kSignature &&
+           dm::U32(block, dm::kDwVersion) == dm::kVersion,
+       "default header");
 
     DRVENABLEDATA table{};
     ok(plugin->EnableDriver(0x00030101, sizeof(table), &table) == S_OK, "enable driver");
@@ -171,19 +175,13 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
            gBitBltCalls == 1,
        "bit block transfer forwarded");
 
-    settings[710] = 1; // watermark on
-    settings[536] = 1; // full page
-    settings[537] = 0;
-    settings[534] = 1; // flip
-    settings[535] = 0;
-    settings[538] = 'Q'; // job name "Q3"
-    settings[539] = 0;
-    settings[540] = '3';
-    settings[541] = 0;
-    settings[542] = 0;
-    settings[543] = 0;
-    settings[700] = 0; // no password
-    settings[701] = 0;
+    dm::PutS16(settings.data(), dm::kSWatermarkOn, 1);
+    dm::PutS16(settings.data(), dm::kSFullPage, 1);
+    dm::PutS16(settings.data(), dm::kSFlip, 1);
+    const WCHAR jobName[] = KLV_W("Q3");
+    for (DWORD i = 0; i < 3; ++i)
+        dm::PutU16(settings.data(), dm::kSzJobName + 2 * i, jobName[i]);
+    dm::PutU16(settings.data(), dm::kSzJobPassword, 0); // no password
     struct Case {
         DWORD index;
         std::vector<size_t> sizes;
@@ -240,7 +238,7 @@ int main() {
         auto* plugin = static_cast<IPrintOemPS*>(created);
         DWORD value = 0;
         DWORD needed = 0;
-        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == 0x4B4C564F,
+        ok(plugin->GetInfo(OEMGI_GETSIGNATURE, &value, 4, &needed) == S_OK && value == dm::kSignature,
            "signature");
         ok(plugin->GetInfo(OEMGI_GETVERSION, &value, 4, &needed) == S_OK && value == 2, "version");
         SetLastError(0);

@@ -70,6 +70,9 @@ HRESULT RenderPlugin::GetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD neede
         return S_OK;
     }
     case OEMGI_GETPUBLISHERINFO:
+        // The size of the driver's PUBLISHERINFO record (a 32-bit mode and
+        // two 16-bit sizes). The plug-in has no font information to
+        // publish, so it names the size the driver asks about and fails.
         *needed = 8;
         return E_FAIL;
     default:

@@ -34,9 +34,16 @@ TEST(RenderPlugin, QueryInterface) {
 TEST(RenderPlugin, GetInfo) {
     PluginPtr plugin(RenderPlugin::Create());
     constexpr DWORD kUntouched = 0xCCCCCCCC; // not written; for the last error, not set
-    // Mode, whether there is a buffer, its size, the result, the size
-    // needed, the last error, the value written.
-    const std::tuple<DWORD, bool, DWORD, HRESULT, DWORD, DWORD, DWORD> cases[] = {
+    struct Case {
+        DWORD mode;
+        bool withBuffer;
+        DWORD size;
+        HRESULT result;
+        DWORD needed;
+        DWORD lastError;
+        DWORD value; // written to the buffer
+    };
+    const Case cases[] = {
         {OEMGI_GETSIGNATURE, true, 4, S_OK, 4, kUntouched, 0x4B4C564F},
         {OEMGI_GETSIGNATURE, true, 64, S_OK, 4, kUntouched, 0x4B4C564F},
         {OEMGI_GETVERSION, true, 4, S_OK, 4, kUntouched, 2},

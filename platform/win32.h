@@ -94,6 +94,7 @@ using HGLOBAL = void*;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INVALID_LEVEL 124L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
@@ -103,8 +104,8 @@ using HGLOBAL = void*;
 
 #define S_OK (static_cast<HRESULT>(0L))
 #define S_FALSE (static_cast<HRESULT>(1L))
-#define E_NOTIMPL (static_cast<HRESULT>(0x80004001L))
 #define E_FAIL (static_cast<HRESULT>(0x80004005L))
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001L))
 #define E_NOINTERFACE (static_cast<HRESULT>(0x80004002L))
 #define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000EL))
 #define E_INVALIDARG (static_cast<HRESULT>(0x80070057L))
@@ -201,6 +202,17 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, 
                         LPCCH defaultChar, LPBOOL usedDefaultChar);
 
 #endif // other hosts
+
+// The result and the largest capacity of the bounded string operations, with
+// the names of the platform's safe string functions, whose header the
+// plug-in does not include. Spelled as that header spells them, so that
+// including it as well redefines nothing.
+#ifndef STRSAFE_E_INSUFFICIENT_BUFFER
+#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007A)
+#endif
+#ifndef STRSAFE_MAX_CCH
+#define STRSAFE_MAX_CCH 2147483647
+#endif
 
 namespace klv {
 

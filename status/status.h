@@ -4,17 +4,13 @@
 // contract with the modules that link against them.
 //
 // They live in the global namespace because their exported names carry no
-// namespace.
+// namespace. The members are named by position and type (value0, text0,
+// item0, byte0): the modules that fill the records give them their meaning,
+// and this module only copies them.
 #pragma once
 
+#include "platform/abi.h"
 #include "platform/win32.h"
-
-#if defined(_WIN32)
-// The module-definition files list what the DLL exports.
-#define KLV_STATUS_API
-#else
-#define KLV_STATUS_API __attribute__((visibility("default")))
-#endif
 
 namespace klv {
 constexpr int kStatusTextUnits = 64;
@@ -39,7 +35,7 @@ struct TrayEntry {
 // copies every member but the table pointer, in member order. Nothing is
 // validated, converted or terminated.
 
-class KLV_STATUS_API CTrayStatus {
+class KLV_EXPORTED_CLASS CTrayStatus {
 public:
     CTrayStatus(const CTrayStatus& other);
     CTrayStatus& operator=(const CTrayStatus& other);
@@ -53,7 +49,7 @@ protected:
     CTrayStatus() = default;
 };
 
-class KLV_STATUS_API CConsumablesStatus {
+class KLV_EXPORTED_CLASS CConsumablesStatus {
 public:
     CConsumablesStatus(const CConsumablesStatus& other);
     CConsumablesStatus& operator=(const CConsumablesStatus& other);
@@ -69,7 +65,7 @@ protected:
     CConsumablesStatus() = default;
 };
 
-class KLV_STATUS_API CGeneralPrinterStatus {
+class KLV_EXPORTED_CLASS CGeneralPrinterStatus {
 public:
     CGeneralPrinterStatus(const CGeneralPrinterStatus& other);
     CGeneralPrinterStatus& operator=(const CGeneralPrinterStatus& other);

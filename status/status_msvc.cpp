@@ -9,26 +9,16 @@
 // argument register on x64), and so do these functions.
 #include "status/status.h"
 
-#if defined(__i386__)
-#define KLV_THISCALL __attribute__((thiscall))
-#else
-#define KLV_THISCALL
-#endif
-
-#define KLV_STATUS_STR2(x) #x
-#define KLV_STATUS_STR(x) KLV_STATUS_STR2(x)
-#define KLV_STATUS_SYM(name) KLV_STATUS_STR(__USER_LABEL_PREFIX__) #name
-
 // Our complete-object copy constructors, reached by their symbols: a
 // constructor cannot be named or have its address taken in C++.
 extern "C" {
 void KLV_THISCALL CopyTrayStatus(CTrayStatus* self,
-                                 const CTrayStatus* other) __asm__(KLV_STATUS_SYM(_ZN11CTrayStatusC1ERKS_));
+                                 const CTrayStatus* other) __asm__(KLV_ASM_NAME(_ZN11CTrayStatusC1ERKS_));
 void KLV_THISCALL CopyConsumablesStatus(CConsumablesStatus* self, const CConsumablesStatus* other) __asm__(
-    KLV_STATUS_SYM(_ZN18CConsumablesStatusC1ERKS_));
+    KLV_ASM_NAME(_ZN18CConsumablesStatusC1ERKS_));
 void KLV_THISCALL CopyGeneralPrinterStatus(
     CGeneralPrinterStatus* self,
-    const CGeneralPrinterStatus* other) __asm__(KLV_STATUS_SYM(_ZN21CGeneralPrinterStatusC1ERKS_));
+    const CGeneralPrinterStatus* other) __asm__(KLV_ASM_NAME(_ZN21CGeneralPrinterStatusC1ERKS_));
 }
 
 extern "C" {

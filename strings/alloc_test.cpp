@@ -4,6 +4,7 @@
 #include "strings/ansi.h"
 #include "strings/bounded.h"
 #include "strings/escape.h"
+#include "testing/utf16.h"
 #include "watermark/format_inserts.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ namespace {
 TEST(Allocations, StringOperationsAllocateNothing) {
     char buffer[260];
     char small[8];
-    const WCHAR wide[] = {u'W', u'a', 0x00E9, 0x4E00, 0xD83D, 0xDE00, 0};
+    const WCHAR wide[] = {u'W', u'a', 0x00E9, 0x4E00, testing::kHighSurrogate, testing::kLowSurrogate, 0};
     // The host's conversion opens its converter on first use; that belongs
     // to the platform layer, not to the operations measured here.
     AnsiFromWide(small, sizeof small, wide, 0xFFFFFFFF);

@@ -21,11 +21,11 @@ template <typename Char> HRESULT CopyUnits(Char* destination, DWORD capacity, co
         return S_OK;
     }
     destination[capacity - 1] = 0;
-    return kInsufficientBuffer;
+    return STRSAFE_E_INSUFFICIENT_BUFFER;
 }
 
 bool CapacityAccepted(DWORD capacity) {
-    return capacity != 0 && capacity <= kMaxBoundedCapacity;
+    return capacity != 0 && capacity <= STRSAFE_MAX_CCH;
 }
 
 } // namespace
@@ -64,7 +64,7 @@ HRESULT BoundedAppend(char* destination, DWORD capacity, const char* source) {
 }
 
 HRESULT BoundedFormat(char* destination, DWORD capacity, const char* format, ...) {
-    if (capacity > kMaxBoundedCapacity)
+    if (capacity > STRSAFE_MAX_CCH)
         return E_INVALIDARG;
     va_list arguments;
     va_start(arguments, format);
@@ -82,11 +82,11 @@ HRESULT BoundedFormatV(char* destination, DWORD capacity, const char* format, va
     const int written = std::vsnprintf(destination, capacity, format, arguments);
     if (written < 0) {
         destination[capacity - 1] = '\0';
-        return kInsufficientBuffer;
+        return STRSAFE_E_INSUFFICIENT_BUFFER;
     }
     if (static_cast<DWORD>(written) >= capacity - 1)
         destination[capacity - 1] = '\0';
-    return static_cast<DWORD>(written) > capacity - 1 ? kInsufficientBuffer : S_OK;
+    return static_cast<DWORD>(written) > capacity - 1 ? STRSAFE_E_INSUFFICIENT_BUFFER : S_OK;
 }
 
 } // namespace klv

@@ -3,7 +3,7 @@
 // Capacities count characters of the destination, terminator included.
 // Every operation that accepts its capacity leaves a terminated string and
 // never writes past the capacity; a cut is reported as
-// kInsufficientBuffer. Nothing here allocates.
+// STRSAFE_E_INSUFFICIENT_BUFFER. Nothing here allocates.
 #pragma once
 
 #include "platform/win32.h"
@@ -11,9 +11,6 @@
 #include <cstdarg>
 
 namespace klv {
-
-constexpr HRESULT kInsufficientBuffer = static_cast<HRESULT>(0x8007007AL);
-constexpr DWORD kMaxBoundedCapacity = 0x7FFFFFFF;
 
 HRESULT BoundedCopy(char* destination, DWORD capacity, const char* source);
 HRESULT BoundedCopyWide(WCHAR* destination, DWORD capacity, const WCHAR* source);

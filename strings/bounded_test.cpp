@@ -1,4 +1,5 @@
 #include "strings/bounded.h"
+#include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -17,23 +18,32 @@ using namespace std::string_literals;
 // and write nothing past it or at or past the capacity.
 TEST(Bounded, WritesWithinCapacity) {
     enum Op { Copy, Append, Format };
-    const std::tuple<Op, std::string, DWORD, const char*, int, HRESULT, std::string> cases[] = {
+    struct Case {
+        Op op;
+        std::string initial;
+        DWORD capacity;
+        const char* text; // copied, appended, or the format
+        int value;        // formatted
+        HRESULT result;
+        std::string expected;
+    };
+    const Case cases[] = {
         {Copy, "", 0, "abc", 0, E_INVALIDARG, ""},
         {Copy, "", 0x80000000u, "abc", 0, E_INVALIDARG, ""},
-        {Copy, "", kMaxBoundedCapacity, "abc", 0, S_OK, "abc\0"s},
-        {Copy, "", 1, "a", 0, kInsufficientBuffer, "\0"s},
+        {Copy, "", STRSAFE_MAX_CCH, "abc", 0, S_OK, "abc\0"s},
+        {Copy, "", 1, "a", 0, STRSAFE_E_INSUFFICIENT_BUFFER, "\0"s},
         {Copy, "", 10, "123456789", 0, S_OK, "123456789\0"s},
-        {Copy, "", 10, "1234567890", 0, kInsufficientBuffer, "123456789\0"s},
+        {Copy, "", 10, "1234567890", 0, STRSAFE_E_INSUFFICIENT_BUFFER, "123456789\0"s},
         {Append, "ab\0"s, 0, "c", 0, E_INVALIDARG, "ab\0"s},
         {Append, "ab\0"s, 5, "cd", 0, S_OK, "abcd\0"s},
-        {Append, "ab\0"s, 4, "cd", 0, kInsufficientBuffer, "abc\0"s},
+        {Append, "ab\0"s, 4, "cd", 0, STRSAFE_E_INSUFFICIENT_BUFFER, "abc\0"s},
         {Append, "abcd", 4, "e", 0, E_INVALIDARG, "abcd"},
         {Format, "", 0, "%d", 5, E_INVALIDARG, ""},
         {Format, "", 0x80000000u, "%d", 5, E_INVALIDARG, ""},
-        {Format, "", 1, "%d", 7, kInsufficientBuffer, "\0"s},
+        {Format, "", 1, "%d", 7, STRSAFE_E_INSUFFICIENT_BUFFER, "\0"s},
         {Format, "", 16, "%d", -32768, S_OK, "-32768\0"s},
         {Format, "", 7, "%d", -32768, S_OK, "-32768\0"s},
-        {Format, "", 6, "%d", -32768, kInsufficientBuffer, "-3276\0"s},
+        {Format, "", 6, "%d", -32768, STRSAFE_E_INSUFFICIENT_BUFFER, "-3276\0"s},
         {Format, "", 16, "%x", 0x1F2E, S_OK, "1f2e\0"s},
         {Format, "", 16, "0%x", 0xA, S_OK, "0a\0"s},
     };
@@ -71,15 +81,16 @@ TEST(Bounded, LengthLooksNoFurtherThanTheCapacity) {
 }
 
 TEST(Bounded, WideCopiesUnitsAndCuts) {
-    const WCHAR source[] = {u'a', 0xD83D, 0xDE00, 0};
+    using testing::kHighSurrogate, testing::kLowSurrogate;
+    const WCHAR source[] = {u'a', kHighSurrogate, kLowSurrogate, 0};
     WCHAR out[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(BoundedCopyWide(out, 0, source), E_INVALIDARG);
     EXPECT_EQ(out[0], u'#');
     // Units are copied one by one: a cut may split a surrogate pair.
-    EXPECT_EQ(BoundedCopyWide(out, 3, source), kInsufficientBuffer);
-    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\0#"s);
+    EXPECT_EQ(BoundedCopyWide(out, 3, source), STRSAFE_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(std::u16string(out, 4), (std::u16string{u'a', kHighSurrogate, 0, u'#'}));
     EXPECT_EQ(BoundedCopyWide(out, 4, source), S_OK);
-    EXPECT_EQ(std::u16string(out, 4), u"a\xD83D\xDE00\0"s);
+    EXPECT_EQ(std::u16string(out, 4), u"a" + testing::kSurrogatePair + u'\0');
 }
 
 } // namespace

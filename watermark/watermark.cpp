@@ -21,7 +21,10 @@ constexpr DWORD kNumberBytes = 16; // colour and angle strings
 constexpr DWORD kEscapedTextBytes = 2 * (kTextBytes - 1) + 1;
 static_assert(kEscapedTextBytes <= kEscapeWorkSize);
 
-constexpr double kColourScale = 0.00392156862745098; // 1/255
+// Maps a colour byte 0..255 to PostScript's 0.0 to 1.0 (230 prints as
+// 0.90): 1/255, written as the double every byte has always been multiplied
+// by, so that no printed value changes by a rounding.
+constexpr double kColourScale = 0.00392156862745098;
 constexpr char kFallbackFont[] = "Helvetica";
 
 bool IsHighSurrogate(WCHAR unit) {

@@ -4,6 +4,7 @@
 #include "devmode/layout.h"
 #include "platform/host/host.h"
 #include "resources/resource_ids.h"
+#include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,8 @@ TEST(BuildWatermarkProcset, FillsEachInsert) {
         // Double-byte text and names are cut between characters.
         {932, text, std::u16string(64, u'\u3042') + u'\0', "/Watermark (" + Repeat(63, "\x82\xA0") + ") def"},
         {932, text, u"\u8868"s + u'\0', "/Watermark (\x95\x5C\x5C) def"},
+        // A surrogate pair is one character, never split into two.
+        {1252, text, u"a" + testing::kSurrogatePair + u"b" + u'\0', "/Watermark (a?b) def"},
         {932, font, std::u16string(40, u'\u3042') + u'\0', "/Font /" + Repeat(31, "\x82\xA0") + " def"},
         // The trail byte of U+958F is '[': the character is kept whole.
         {932, font, u"\u958F X"s + u'\0', "/Font /\x89\x5BX def"},
@@ -90,8 +93,7 @@ TEST(BuildWatermarkProcset, FillsEachInsert) {
     for (const auto& [codePage, offset, units, line] : cases) {
         ASSERT_TRUE(host::SetAnsiCodePage(codePage));
         Block block = DefaultBlock();
-        for (std::size_t i = 0; i < units.size(); ++i)
-            dm::PutU16(block.data(), offset + static_cast<DWORD>(2 * i), units[i]);
+        testing::PutUnits(block.data(), offset, units);
         const std::string procedure = Build(block);
         EXPECT_NE(procedure.find("\r\n" + line + "\r\n"), std::string::npos) << line << "\n" << procedure;
     }

@@ -1,5 +1,6 @@
 // WideCharToMultiByte on other hosts.
 #include "platform/host/host.h"
+#include "testing/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,9 @@
 #include <tuple>
 
 namespace {
+
+using namespace std::string_literals;
+using klv::testing::kHighSurrogate, klv::testing::kLowSurrogate, klv::testing::kSurrogatePair;
 
 struct CodePageScope {
     explicit CodePageScope(UINT codePage) { EXPECT_TRUE(klv::host::SetAnsiCodePage(codePage)); }
@@ -22,11 +26,13 @@ std::string Convert(const std::u16string& text) {
 TEST(CodePage, ConvertsToTheAnsiCodePage) {
     const std::tuple<UINT, std::u16string, std::string> cases[] = {
         {1252, u"caf\u00e9", "caf\xe9"},
-        {1252, u"\u20ac", "\x80"},      // euro sign
-        {1252, u"\u4e2d", "?"},         // not in the code page
-        {1252, u"a\U0001F600b", "a?b"}, // a surrogate pair is one character
-        {1252, u"\xd800x", "?x"},       // a lone surrogate
-        {932, u"\u8868", "\x95\x5c"},   // second byte is a backslash
+        {1252, u"\u20ac", "\x80"},                                   // euro sign
+        {1252, u"\u4e2d", "?"},                                      // not in the code page
+        {1252, u"a" + kSurrogatePair + u"b", "a?b"},                 // a surrogate pair is one character
+        {1252, kHighSurrogate + u"x"s, "?x"},                        // a lone high surrogate
+        {1252, kLowSurrogate + u"x"s, "?x"},                         // a lone low surrogate
+        {1252, std::u16string{kLowSurrogate, kHighSurrogate}, "??"}, // a pair in the wrong order
+        {932, u"\u8868", "\x95\x5c"},                                // second byte is a backslash
         {932, u"a\u3042b", "a\x82\xa0\x62"},
         {932, u"\u00e9", "?"},
     };

@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr DWORD kErrorInvalidLevel = 124;
-constexpr DWORD kErrorInvalidParameter = 87;
-
 using klv::host::QueuedJob;
 
 DWORD StringBytes(const std::optional<std::u16string>& text) {
@@ -92,11 +89,11 @@ DWORD JobQueue::EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, D
     std::lock_guard lock(mutex_);
     ++enumCalls_;
     if (needed == nullptr || returned == nullptr) {
-        return kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     }
     *returned = 0;
     if (level != 1) {
-        return kErrorInvalidLevel;
+        return ERROR_INVALID_LEVEL;
     }
     if (failEnum_) {
         *needed = 0;
@@ -124,10 +121,10 @@ DWORD JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* n
     std::lock_guard lock(mutex_);
     ++getCalls_;
     if (needed == nullptr) {
-        return kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     }
     if (level != 1) {
-        return kErrorInvalidLevel;
+        return ERROR_INVALID_LEVEL;
     }
     const QueuedJob* found = nullptr;
     for (const QueuedJob& queued : jobs_)
@@ -135,7 +132,7 @@ DWORD JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* n
             found = &queued;
     if (failGet_ || found == nullptr) {
         *needed = 0;
-        return kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     }
     *needed = RecordBytes(*found);
     if (size < *needed || job == nullptr) {
