@@ -201,13 +201,14 @@ public:
 //   klv::sim::Simulator sim;
 //   sim.Open(path, &error);
 //   klv::sim::DriverSession session(sim);
-//   klv::sim::JobSetup setup;          // user, document, job id, device mode
+//   klv::sim::JobSetup setup;              // user, document, job id, device mode
 //   session.Begin(setup, nullptr, &error); // device mode merge, queue, EnablePDEV
-//   session.StartDoc();                // DrvStartDoc with the job id, through the hook
+//   session.StartDoc();                    // DrvStartDoc with the job id, through the hook
 //   std::string header = session.Inject(PSINJECT_COMMENTS);
-//   ...                                // the other points, once per job or page
-//   session.EndDoc();                  // DrvEndDoc through the hook
-//   session.End();                     // DisablePDEV
+//   ...                                    // the other points, once per job or page
+//   session.EndDoc();                      // DrvEndDoc through the hook
+//   session.End();                         // DisablePDEV
+//   session.Log().faults                   // anything that went wrong on the way
 class DriverSession {
 public:
     explicit DriverSession(Simulator& simulator);
@@ -233,7 +234,8 @@ public:
     bool EndDoc();
 
     // Calls the plug-in's Command at one injection point and returns the
-    // bytes it wrote through DrvWriteSPBuf meanwhile.
+    // bytes it wrote through DrvWriteSPBuf meanwhile; a failed Command is
+    // logged as a fault. Nothing before Begin or after End.
     std::string Inject(DWORD point);
 
     // DisablePDEV; keeps the device mode as it was left. False (and a
