@@ -66,6 +66,10 @@ constexpr std::string_view kEndPage = "end\n"
 constexpr std::string_view kTrailer = "%%Trailer\n"
                                       "%%EOF\n";
 
+// Ends the plug-in's text at an injection point when it did not end its
+// last line itself.
+constexpr std::string_view kLineEnd = "\n";
+
 // The text size in points.
 constexpr double kTextPoints = 10;
 
@@ -97,7 +101,7 @@ void JobWriter::Inject(DWORD point) {
     const std::string text = session_.Inject(point);
     Write(text);
     if (!text.empty() && text.back() != '\n')
-        Write("\n");
+        Write(kLineEnd);
 }
 
 double JobWriter::FlipY(double y) const {
