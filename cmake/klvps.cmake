@@ -1,26 +1,40 @@
 # Helpers shared by the folders' CMakeLists.
 
+enable_testing()
 if(NOT WIN32)
-  enable_testing()
   find_package(GTest REQUIRED)
   include(GoogleTest)
 endif()
 
-# klvps_test(<subsystem> <sources...>): one GoogleTest program per subsystem,
-# its cases named "<subsystem>.<Suite>.<Case>" in CTest.
+# klvps_test(<subsystem> [LABEL <label>] <sources...>): one GoogleTest
+# program per subsystem, its cases named "<subsystem>.<Suite>.<Case>" in
+# CTest. Without LABEL, suites named "...InInterpreter" (they run
+# Ghostscript) get the label "gs" and all others "unit"; with LABEL every
+# case gets that label.
 function(klvps_test subsystem)
   if(WIN32)
     return()
   endif()
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL" "")
   set(target ${subsystem}_test)
-  add_executable(${target} ${ARGN})
+  add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
   target_link_libraries(${target} PRIVATE klvps_core klvps_testing GTest::gtest_main)
-  gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KLVPS_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # One variable only: a list here would be split into property names.
+  set(environment "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(arg_LABEL)
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS ${arg_LABEL})
+  else()
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "-*InInterpreter.*"
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS unit)
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "*InInterpreter.*"
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS gs)
+  endif()
 endfunction()
 
 # klvps_bench(<name> <sources...>): a Google Benchmark program, built on hosts
-# that have the library; it is run by hand, not as a test.
+# that have the library; it is run by hand, not as a test. It links the test
+# doubles, so a benchmark measures the same device its tests use.
 function(klvps_bench name)
   if(WIN32)
     return()
@@ -28,7 +42,7 @@ function(klvps_bench name)
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE klvps_core benchmark::benchmark_main)
+    target_link_libraries(${name} PRIVATE klvps_core klvps_testing benchmark::benchmark_main)
   endif()
 endfunction()
 

@@ -4,6 +4,7 @@
 #include "hooks/device_state.h"
 #include "hooks/hook_table.h"
 #include "hooks/hooks.h"
+#include "testing/test_device.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,18 +38,12 @@ struct DriverArray {
     }
 };
 
-struct Device {
-    DriverArray driver;
-    DEVOBJ devobj{};
-    SURFOBJ surface{};
-
-    Device() {
-        devobj.pdevOEM = klv::BuildDeviceHookState(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
-                                                   &driver.enableData);
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
-    }
-    ~Device() { klv::FreeDeviceHookState(&devobj); }
-};
+// The shared test device over that array.
+klv::testing::TestDevice MakeDevice() {
+    const DriverArray driver;
+    return klv::testing::TestDevice(
+        std::vector<DRVFN>(std::begin(driver.functions), std::end(driver.functions)));
+}
 
 // EnablePDEV's part: the device's block, filled from the driver's array.
 void BM_BuildDeviceHookState(benchmark::State& state) {
@@ -64,7 +59,7 @@ void BM_BuildDeviceHookState(benchmark::State& state) {
 BENCHMARK(BM_BuildDeviceHookState);
 
 void BM_DirectStartPage(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvStartPage call = &DriverStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -75,7 +70,7 @@ void BM_DirectStartPage(benchmark::State& state) {
 BENCHMARK(BM_DirectStartPage);
 
 void BM_HookedStartPage(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvStartPage call = &klv::HookStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -86,7 +81,7 @@ void BM_HookedStartPage(benchmark::State& state) {
 BENCHMARK(BM_HookedStartPage);
 
 void BM_DirectBitBlt(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvBitBlt call = &DriverBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -98,7 +93,7 @@ void BM_DirectBitBlt(benchmark::State& state) {
 BENCHMARK(BM_DirectBitBlt);
 
 void BM_HookedBitBlt(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvBitBlt call = &klv::HookBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
