@@ -22,7 +22,7 @@ TEST(ApplyAssignment, NumbersAreASignAndDigitsOnly) {
     const NumberCase accepted[] = {{"45", 45},   {"-45", -45}, {"+45", 45},       {"007", 7},
                                    {"0x10", 16}, {"0X1f", 31}, {"-32768", -32768}};
     for (const NumberCase& c : accepted) {
-        std::vector<std::uint8_t> block(kDevModeBytes, 0);
+        std::vector<std::uint8_t> block(dm::kSize, 0);
         std::string error;
         ASSERT_TRUE(ApplyAssignment(block, "sWatermarkAngle=" + c.value, &error)) << c.value << ": " << error;
         EXPECT_EQ(dm::S16(block.data(), dm::kSWatermarkAngle), c.stored) << c.value;
@@ -33,15 +33,15 @@ TEST(ApplyAssignment, NumbersAreASignAndDigitsOnly) {
         "-",    "--4",  "+-4",  "0x",   "0xg", "-0x10", "1e3",  "4.5", "\u0665"s, "\xEF\xBC\x94\xEF\xBC\x95"s,
         "45\0"s};
     for (const std::string& value : malformed) {
-        std::vector<std::uint8_t> block(kDevModeBytes, 0);
+        std::vector<std::uint8_t> block(dm::kSize, 0);
         std::string error;
         EXPECT_FALSE(ApplyAssignment(block, "sWatermarkAngle=" + value, &error)) << value;
         EXPECT_EQ(error, "sWatermarkAngle: '" + value + "' is not a number");
-        EXPECT_EQ(block, std::vector<std::uint8_t>(kDevModeBytes, 0)) << value;
+        EXPECT_EQ(block, std::vector<std::uint8_t>(dm::kSize, 0)) << value;
     }
     // Well formed, but too large for the field or for any number.
     for (const std::string& value : {"32768"s, "-99999999999999999999999"s, "0x10000"s}) {
-        std::vector<std::uint8_t> block(kDevModeBytes, 0);
+        std::vector<std::uint8_t> block(dm::kSize, 0);
         std::string error;
         EXPECT_FALSE(ApplyAssignment(block, "sWatermarkAngle=" + value, &error)) << value;
         EXPECT_NE(error.find("is outside -32768 to 32767"), std::string::npos) << error;
@@ -70,7 +70,7 @@ TEST(ApplyAssignment, FontNamesThePlugInWritesAsGiven) {
     };
     for (const FontCase& c : cases) {
         ASSERT_TRUE(host::SetAnsiCodePage(c.codePage));
-        std::vector<std::uint8_t> block(kDevModeBytes, 0);
+        std::vector<std::uint8_t> block(dm::kSize, 0);
         std::string error;
         EXPECT_EQ(ApplyAssignment(block, "szWatermarkFont=" + c.font, &error), c.accepted) << c.font;
         if (!c.accepted) {
