@@ -6,17 +6,30 @@ if(NOT WIN32)
   include(GoogleTest)
 endif()
 
-# klvps_test(<subsystem> <sources...>): one GoogleTest program per subsystem,
-# its cases named "<subsystem>.<Suite>.<Case>" in CTest.
+# klvps_test(<subsystem> [LABEL <label>] <sources...>): one GoogleTest
+# program per subsystem, its cases named "<subsystem>.<Suite>.<Case>" in
+# CTest. Without LABEL, suites named "...InInterpreter" (they run
+# Ghostscript) get the label "gs" and all others "unit"; with LABEL every
+# case gets that label.
 function(klvps_test subsystem)
   if(WIN32)
     return()
   endif()
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL" "")
   set(target ${subsystem}_test)
-  add_executable(${target} ${ARGN})
+  add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
   target_link_libraries(${target} PRIVATE klvps_core klvps_testing GTest::gtest_main)
-  gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KLVPS_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # One variable only: a list here would be split into property names.
+  set(environment "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(arg_LABEL)
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS ${arg_LABEL})
+  else()
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "-*InInterpreter.*"
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS unit)
+    gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "*InInterpreter.*"
+                         PROPERTIES ENVIRONMENT "${environment}" LABELS gs)
+  endif()
 endfunction()
 
 # klvps_bench(<name> <sources...>): a Google Benchmark program, built on hosts

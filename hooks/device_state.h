@@ -2,11 +2,11 @@
 // to the plug-in; the driver keeps it as DEVOBJ.pdevOEM.
 #pragma once
 
+#include "hooks/hook_list.h"
 #include "platform/printoem.h"
 
 namespace klv {
 
-constexpr unsigned kHookCount = 27;
 constexpr unsigned kDocumentNameChars = 129;
 
 struct DeviceHookState {

@@ -8,6 +8,8 @@
 // never null, and the driver enables the device before any drawing call.
 #include "hooks/hook_table.h"
 
+#include <iterator>
+
 namespace klv {
 namespace {
 
@@ -22,7 +24,7 @@ inline DeviceHookState* StateOf(SURFOBJ* pso) {
 }
 
 template <typename Fn> inline Fn Saved(DeviceHookState* state, HookPosition position) {
-    return FromPfn<Fn>(state->savedFunctions[position]);
+    return KLV_FUNCTION_CAST(Fn, state->savedFunctions[position]);
 }
 
 } // namespace
@@ -187,135 +189,22 @@ BOOL APIENTRY HookQueryDeviceSupport(SURFOBJ* pso, XLATEOBJ* pxlo, XFORMOBJ* pxo
 }
 
 // Stand-ins for the functions a driver does not offer. Each reports the
-// failure result of its DDI function and touches nothing.
+// failure result of its DDI function and touches nothing; the parameter types
+// are taken from the DDI function's type where the stand-in is stored.
 namespace {
 
-BOOL APIENTRY MissingRealizeBrush(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
-    return FALSE;
-}
-BOOL APIENTRY MissingBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
-                            BRUSHOBJ*, POINTL*, ROP4) {
-    return FALSE;
-}
-BOOL APIENTRY MissingStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*,
-                                RECTL*, RECTL*, POINTL*, ULONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingStretchBltROP(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
-                                   POINTL*, RECTL*, RECTL*, POINTL*, ULONG, BRUSHOBJ*, DWORD) {
-    return FALSE;
-}
-BOOL APIENTRY MissingPlgBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*,
-                            POINTFIX*, RECTL*, POINTL*, ULONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingAlphaBlend(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*) {
-    return FALSE;
-}
-BOOL APIENTRY MissingGradientFill(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*,
-                                  POINTL*, ULONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,
-                             POINTL*, MIX) {
-    return FALSE;
-}
-BOOL APIENTRY MissingStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*,
-                                MIX) {
-    return FALSE;
-}
-BOOL APIENTRY MissingFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*,
-                                       BRUSHOBJ*, POINTL*, MIX, FLONG) {
-    return FALSE;
-}
-BOOL APIENTRY MissingStartPage(SURFOBJ*) {
-    return FALSE;
-}
-BOOL APIENTRY MissingSendPage(SURFOBJ*) {
-    return FALSE;
-}
-ULONG APIENTRY MissingEscape(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
-    return 0;
-}
-BOOL APIENTRY MissingStartDoc(SURFOBJ*, LPWSTR, DWORD) {
-    return FALSE;
-}
-BOOL APIENTRY MissingEndDoc(SURFOBJ*, FLONG) {
-    return FALSE;
-}
-PIFIMETRICS APIENTRY MissingQueryFont(DHPDEV, ULONG_PTR, ULONG, ULONG_PTR*) {
-    return nullptr;
-}
-PVOID APIENTRY MissingQueryFontTree(DHPDEV, ULONG_PTR, ULONG, ULONG, ULONG_PTR*) {
-    return nullptr;
-}
-LONG APIENTRY MissingQueryFontData(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
-    return kFontDataError;
-}
-BOOL APIENTRY MissingQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
-    return FALSE;
-}
-ULONG APIENTRY MissingFontManagement(SURFOBJ*, FONTOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
-    return 0;
-}
-ULONG APIENTRY MissingGetGlyphMode(DHPDEV, FONTOBJ*) {
-    return 0;
-}
-HANDLE APIENTRY MissingIcmCreateColorTransform(DHPDEV, LPLOGCOLORSPACEW, PVOID, ULONG, PVOID, ULONG, PVOID,
-                                               ULONG, DWORD) {
-    return nullptr;
-}
-BOOL APIENTRY MissingIcmDeleteColorTransform(DHPDEV, HANDLE) {
-    return FALSE;
-}
-BOOL APIENTRY MissingQueryDeviceSupport(SURFOBJ*, XLATEOBJ*, XFORMOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
-    return FALSE;
+template <auto kFailure, typename Result, typename... Parameters>
+Result APIENTRY MissingFunction(Parameters...) {
+    return static_cast<Result>(kFailure);
 }
 
-// Each stand-in is taken with the exact type of its position's function, so
-// a prototype that drifts from the DDI's fails to compile here; the casts are
-// written out in place so that the table needs no start-up code.
-#define KLV_STAND_IN(Name)                                                                                   \
-    reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(static_cast<PFN_Drv##Name>(&Missing##Name)))
+// Each stand-in is instantiated for the exact type of its position's
+// function; the cast is a macro, so the table needs no start-up code.
+#define KLV_STAND_IN(Name, index, position, failure)                                                         \
+    KLV_FUNCTION_CAST(PFN, static_cast<PFN_Drv##Name>(&MissingFunction<failure>)),
 
-const PFN kMissingFunctions[kHookCount] = {
-    KLV_STAND_IN(RealizeBrush),
-    KLV_STAND_IN(CopyBits),
-    KLV_STAND_IN(BitBlt),
-    KLV_STAND_IN(StretchBlt),
-    KLV_STAND_IN(StretchBltROP),
-    KLV_STAND_IN(PlgBlt),
-    KLV_STAND_IN(TransparentBlt),
-    KLV_STAND_IN(AlphaBlend),
-    KLV_STAND_IN(GradientFill),
-    KLV_STAND_IN(TextOut),
-    KLV_STAND_IN(StrokePath),
-    KLV_STAND_IN(FillPath),
-    KLV_STAND_IN(StrokeAndFillPath),
-    KLV_STAND_IN(StartPage),
-    KLV_STAND_IN(SendPage),
-    KLV_STAND_IN(Escape),
-    KLV_STAND_IN(StartDoc),
-    KLV_STAND_IN(EndDoc),
-    KLV_STAND_IN(QueryFont),
-    KLV_STAND_IN(QueryFontTree),
-    KLV_STAND_IN(QueryFontData),
-    KLV_STAND_IN(QueryAdvanceWidths),
-    KLV_STAND_IN(FontManagement),
-    KLV_STAND_IN(GetGlyphMode),
-    KLV_STAND_IN(IcmCreateColorTransform),
-    KLV_STAND_IN(IcmDeleteColorTransform),
-    KLV_STAND_IN(QueryDeviceSupport),
-};
+const PFN kMissingFunctions[] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_STAND_IN)};
+static_assert(std::size(kMissingFunctions) == kHookCount);
 
 #undef KLV_STAND_IN
 

@@ -1,97 +1,13 @@
-// The hooked DDI functions: their positions in the hook table (and in
-// DeviceHookState::savedFunctions), their function-pointer types, the hooks
-// themselves and the stand-ins saved for functions the driver does not offer.
+// The hook table, the hooks themselves and the stand-ins saved for functions
+// the driver does not offer. Which functions are hooked, at which positions,
+// is listed once in hooks/hook_list.h.
 #pragma once
 
 #include "hooks/device_state.h"
+#include "hooks/hook_list.h"
 #include "platform/printoem.h"
 
 namespace klv {
-
-// Position of each hooked function in HookTable and savedFunctions.
-enum HookPosition : unsigned {
-    kPosRealizeBrush = 0,
-    kPosCopyBits = 1,
-    kPosBitBlt = 2,
-    kPosStretchBlt = 3,
-    kPosStretchBltROP = 4,
-    kPosPlgBlt = 5,
-    kPosTransparentBlt = 6,
-    kPosAlphaBlend = 7,
-    kPosGradientFill = 8,
-    kPosTextOut = 9,
-    kPosStrokePath = 10,
-    kPosFillPath = 11,
-    kPosStrokeAndFillPath = 12,
-    kPosStartPage = 13,
-    kPosSendPage = 14,
-    kPosEscape = 15,
-    kPosStartDoc = 16,
-    kPosEndDoc = 17,
-    kPosQueryFont = 18,
-    kPosQueryFontTree = 19,
-    kPosQueryFontData = 20,
-    kPosQueryAdvanceWidths = 21,
-    kPosFontManagement = 22,
-    kPosGetGlyphMode = 23,
-    kPosIcmCreateColorTransform = 24,
-    kPosIcmDeleteColorTransform = 25,
-    kPosQueryDeviceSupport = 26,
-};
-
-// The DDI functions' own types.
-using PFN_DrvRealizeBrush = BOOL(APIENTRY*)(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG);
-using PFN_DrvCopyBits = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*);
-using PFN_DrvBitBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*,
-                                      POINTL*, BRUSHOBJ*, POINTL*, ROP4);
-using PFN_DrvStretchBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
-                                          POINTL*, RECTL*, RECTL*, POINTL*, ULONG);
-using PFN_DrvStretchBltROP = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*,
-                                             COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*, POINTL*, ULONG,
-                                             BRUSHOBJ*, DWORD);
-using PFN_DrvPlgBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
-                                      POINTL*, POINTFIX*, RECTL*, POINTL*, ULONG);
-using PFN_DrvTransparentBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG,
-                                              ULONG);
-using PFN_DrvAlphaBlend = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*);
-using PFN_DrvGradientFill = BOOL(APIENTRY*)(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG,
-                                            RECTL*, POINTL*, ULONG);
-using PFN_DrvTextOut = BOOL(APIENTRY*)(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
-                                       BRUSHOBJ*, POINTL*, MIX);
-using PFN_DrvStrokePath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*,
-                                          LINEATTRS*, MIX);
-using PFN_DrvFillPath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG);
-using PFN_DrvStrokeAndFillPath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*,
-                                                 LINEATTRS*, BRUSHOBJ*, POINTL*, MIX, FLONG);
-using PFN_DrvStartPage = BOOL(APIENTRY*)(SURFOBJ*);
-using PFN_DrvSendPage = BOOL(APIENTRY*)(SURFOBJ*);
-using PFN_DrvEscape = ULONG(APIENTRY*)(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID);
-using PFN_DrvStartDoc = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
-using PFN_DrvEndDoc = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
-using PFN_DrvQueryFont = PIFIMETRICS(APIENTRY*)(DHPDEV, ULONG_PTR, ULONG, ULONG_PTR*);
-using PFN_DrvQueryFontTree = PVOID(APIENTRY*)(DHPDEV, ULONG_PTR, ULONG, ULONG, ULONG_PTR*);
-using PFN_DrvQueryFontData = LONG(APIENTRY*)(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG);
-using PFN_DrvQueryAdvanceWidths = BOOL(APIENTRY*)(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG);
-using PFN_DrvFontManagement = ULONG(APIENTRY*)(SURFOBJ*, FONTOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID);
-using PFN_DrvGetGlyphMode = ULONG(APIENTRY*)(DHPDEV, FONTOBJ*);
-using PFN_DrvIcmCreateColorTransform = HANDLE(APIENTRY*)(DHPDEV, LPLOGCOLORSPACEW, PVOID, ULONG, PVOID, ULONG,
-                                                         PVOID, ULONG, DWORD);
-using PFN_DrvIcmDeleteColorTransform = BOOL(APIENTRY*)(DHPDEV, HANDLE);
-using PFN_DrvQueryDeviceSupport = BOOL(APIENTRY*)(SURFOBJ*, XLATEOBJ*, XFORMOBJ*, ULONG, ULONG, PVOID, ULONG,
-                                                  PVOID);
-
-// Function addresses cross DRVFN records and savedFunctions as PFN. The step
-// through void (*)() is the generic function pointer type that compilers
-// accept in casts to and from any other function type without warning.
-template <typename Fn> inline PFN ToPfn(Fn fn) {
-    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(fn));
-}
-template <typename Fn> inline Fn FromPfn(PFN pfn) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(pfn));
-}
-
-// What DrvQueryFontData reports on failure.
-constexpr LONG kFontDataError = static_cast<LONG>(0xFFFFFFFFu);
 
 // The table handed to the driver at EnableDriver, in position order.
 extern const DRVFN HookTable[kHookCount];

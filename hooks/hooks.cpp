@@ -24,43 +24,12 @@ PFN FindDriverFunction(const DRVENABLEDATA& enableData, ULONG iFunc) {
 
 // Each hook is taken with the exact type of the DDI function of its entry,
 // so a hook whose prototype drifts from the DDI's fails to compile here. The
-// casts are written out in place (not through a helper) so that the table is
-// a constant the compiler lays out in read-only data, with no start-up code.
-#define KLV_HOOK_ENTRY(Name)                                                                                 \
-    {                                                                                                        \
-        INDEX_Drv##Name,                                                                                     \
-            reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(static_cast<PFN_Drv##Name>(&Hook##Name)))     \
-    }
+// cast is a macro, so the table is a constant the compiler lays out in
+// read-only data, with no start-up code.
+#define KLV_HOOK_ENTRY(Name, index, position, failure)                                                       \
+    {INDEX_Drv##Name, KLV_FUNCTION_CAST(PFN, static_cast<PFN_Drv##Name>(&Hook##Name))},
 
-const DRVFN HookTable[kHookCount] = {
-    KLV_HOOK_ENTRY(RealizeBrush),
-    KLV_HOOK_ENTRY(CopyBits),
-    KLV_HOOK_ENTRY(BitBlt),
-    KLV_HOOK_ENTRY(StretchBlt),
-    KLV_HOOK_ENTRY(StretchBltROP),
-    KLV_HOOK_ENTRY(PlgBlt),
-    KLV_HOOK_ENTRY(TransparentBlt),
-    KLV_HOOK_ENTRY(AlphaBlend),
-    KLV_HOOK_ENTRY(GradientFill),
-    KLV_HOOK_ENTRY(TextOut),
-    KLV_HOOK_ENTRY(StrokePath),
-    KLV_HOOK_ENTRY(FillPath),
-    KLV_HOOK_ENTRY(StrokeAndFillPath),
-    KLV_HOOK_ENTRY(StartPage),
-    KLV_HOOK_ENTRY(SendPage),
-    KLV_HOOK_ENTRY(Escape),
-    KLV_HOOK_ENTRY(StartDoc),
-    KLV_HOOK_ENTRY(EndDoc),
-    KLV_HOOK_ENTRY(QueryFont),
-    KLV_HOOK_ENTRY(QueryFontTree),
-    KLV_HOOK_ENTRY(QueryFontData),
-    KLV_HOOK_ENTRY(QueryAdvanceWidths),
-    KLV_HOOK_ENTRY(FontManagement),
-    KLV_HOOK_ENTRY(GetGlyphMode),
-    KLV_HOOK_ENTRY(IcmCreateColorTransform),
-    KLV_HOOK_ENTRY(IcmDeleteColorTransform),
-    KLV_HOOK_ENTRY(QueryDeviceSupport),
-};
+const DRVFN HookTable[kHookCount] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_HOOK_ENTRY)};
 
 #undef KLV_HOOK_ENTRY
 

@@ -21,8 +21,8 @@ __attribute__((noinline)) BOOL APIENTRY DriverBitBlt(SURFOBJ* psoTrg, SURFOBJ*, 
 }
 
 struct Device {
-    DRVFN functions[2] = {{INDEX_DrvStartPage, klv::ToPfn(&DriverStartPage)},
-                          {INDEX_DrvBitBlt, klv::ToPfn(&DriverBitBlt)}};
+    DRVFN functions[2] = {{INDEX_DrvStartPage, KLV_FUNCTION_CAST(PFN, &DriverStartPage)},
+                          {INDEX_DrvBitBlt, KLV_FUNCTION_CAST(PFN, &DriverBitBlt)}};
     DRVENABLEDATA enableData{0x00010000, 2, functions};
     DEVOBJ devobj{};
     SURFOBJ surface{};
@@ -37,7 +37,7 @@ struct Device {
 
 void DirectStartPage(benchmark::State& state) {
     Device device;
-    klv::PFN_DrvStartPage call = &DriverStartPage;
+    PFN_DrvStartPage call = &DriverStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
         benchmark::DoNotOptimize(call);
@@ -48,7 +48,7 @@ BENCHMARK(DirectStartPage);
 
 void HookedStartPage(benchmark::State& state) {
     Device device;
-    klv::PFN_DrvStartPage call = &klv::HookStartPage;
+    PFN_DrvStartPage call = &klv::HookStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
         benchmark::DoNotOptimize(call);
@@ -59,7 +59,7 @@ BENCHMARK(HookedStartPage);
 
 void DirectBitBlt(benchmark::State& state) {
     Device device;
-    klv::PFN_DrvBitBlt call = &DriverBitBlt;
+    PFN_DrvBitBlt call = &DriverBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
         benchmark::DoNotOptimize(call);
@@ -71,7 +71,7 @@ BENCHMARK(DirectBitBlt);
 
 void HookedBitBlt(benchmark::State& state) {
     Device device;
-    klv::PFN_DrvBitBlt call = &klv::HookBitBlt;
+    PFN_DrvBitBlt call = &klv::HookBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
         benchmark::DoNotOptimize(call);
@@ -82,4 +82,3 @@ void HookedBitBlt(benchmark::State& state) {
 BENCHMARK(HookedBitBlt);
 
 } // namespace
-

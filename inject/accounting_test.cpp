@@ -2,7 +2,7 @@
 #include "devmode/layout.h"
 #include "inject/document_name.h"
 #include "platform/host/host.h"
-#include "testing/ghostscript.h"
+#include "testing/require_ghostscript.h"
 #include "testing/test_device.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,8 @@ TEST(Accounting, NamesAsWritten) {
     // Cut names never end in a lone backslash: see the next test.
 }
 
-TEST(Accounting, LongEscapedNamesStillCloseTheBlock) {
+TEST(AccountingInInterpreter, LongEscapedNamesStillCloseTheBlock) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     // Every character needs escaping: the names would fill more than the
     // injection buffer, so the document name is shortened by whole escapes.
     std::string userPairs;
@@ -70,7 +71,7 @@ TEST(Accounting, LongEscapedNamesStillCloseTheBlock) {
     const std::string block = BlockFor(std::u16string(63, u'('), std::u16string(127, u')'));
     EXPECT_EQ(block, Block(userPairs, documentPairs));
     EXPECT_LE(block.size(), 779u);
-    const auto run = klv::testing::RunGhostscript(block + "(after) ==\n");
+    const auto run = klv::gs::RunGhostscript(block + "(after) ==\n");
     EXPECT_TRUE(run.ok) << run.output;
     EXPECT_EQ(run.output, "(after)\n");
 }
@@ -117,6 +118,7 @@ TEST(Accounting, ConvertsToTheAnsiCodePage) {
 }
 
 TEST(AccountingInInterpreter, HandsTheNamesToTheAccountingProcedures) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     // A stand-in for the printer's resource: each procedure prints its operand.
     const std::string procset =
         "/ZUDurareDirod << /logusername { (user:) print = } /logfilename { (file:) print = }\n"
@@ -124,11 +126,11 @@ TEST(AccountingInInterpreter, HandsTheNamesToTheAccountingProcedures) {
     const std::string block = "1 2 3 count /before exch def\n" +
                               BlockFor(u"o'(brien)\\x", u"C:\\R\\Q3 (final).txt") +
                               "count before eq { (stack ok\\n) print } if\n";
-    const auto run = klv::testing::RunGhostscript(procset + block);
+    const auto run = klv::gs::RunGhostscript(procset + block);
     ASSERT_TRUE(run.ok) << run.output;
     EXPECT_EQ(run.output, "user:o'(brien)\\x\nfile:Q3 (final).txt\njob:Q3 (final).txt\ninfo\nstack ok\n");
     // Without the resource the block runs silently and leaves the stack alone.
-    const auto silent = klv::testing::RunGhostscript(block);
+    const auto silent = klv::gs::RunGhostscript(block);
     ASSERT_TRUE(silent.ok) << silent.output;
     EXPECT_EQ(silent.output, "stack ok\n");
 }

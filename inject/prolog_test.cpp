@@ -1,7 +1,7 @@
 // The prolog's page settings: the page-origin patch, the watermark
 // procedure and the flip key, byte for byte and in a PostScript interpreter.
 #include "devmode/layout.h"
-#include "testing/ghostscript.h"
+#include "testing/require_ghostscript.h"
 #include "testing/test_device.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@
 
 namespace {
 
+using klv::gs::RunGhostscript;
 using klv::testing::Concat;
-using klv::testing::RunGhostscript;
 using klv::testing::TestDevice;
 namespace dm = klv::dm;
 
@@ -52,6 +52,7 @@ TEST(Prolog, PartsByTheirSwitches) {
 // set; the watermark text, parentheses and backslashes included, reads back
 // as given.
 TEST(PrologInInterpreter, PatchFlipKeyAndWatermarkText) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     TestDevice device;
     device.SetShort(dm::kSFullPage, 1);
     device.SetShort(dm::kSFlip, 1);
@@ -72,7 +73,8 @@ TEST(PrologInInterpreter, PatchFlipKeyAndWatermarkText) {
 }
 
 TEST(WatermarkInInterpreter, PaintsTheChosenColourAtTheCentre) {
-    const std::tuple<const char*, std::u16string, std::u16string, klv::testing::Rgb> cases[] = {
+    KLV_REQUIRE_GHOSTSCRIPT();
+    const std::tuple<const char*, std::u16string, std::u16string, klv::gs::Rgb> cases[] = {
         {"defaults", u"WaterMark", u"Helvetica", {230, 230, 230}},
         {"unbalanced parenthesis", u"DRAFT) (COPY", u"Helvetica", {255, 0, 0}},
         {"backslashes", u"C:\\MEMO\\", u"Times-Roman", {0, 0, 255}},
@@ -90,8 +92,8 @@ TEST(WatermarkInInterpreter, PaintsTheChosenColourAtTheCentre) {
         const BYTE rgb[] = {colour.r, colour.g, colour.b};
         std::copy(rgb, rgb + 3, device.Settings() + dm::kRgbWatermarkColor);
         const auto rendering =
-            klv::testing::RenderPages("%!PS\n" + Concat(device.Inject(PSINJECT_BEGINPROLOG)) +
-                                      Concat(device.Inject(PSINJECT_BEGINPAGESETUP)) + "showpage\n");
+            klv::gs::RenderPages("%!PS\n" + Concat(device.Inject(PSINJECT_BEGINPROLOG)) +
+                                 Concat(device.Inject(PSINJECT_BEGINPAGESETUP)) + "showpage\n");
         ASSERT_TRUE(rendering.run.ok) << rendering.run.output;
         ASSERT_EQ(rendering.pages.size(), 1u);
         EXPECT_TRUE(rendering.pages[0].HasColourNearCentre(colour, 8, rendering.pages[0].Width() / 3));

@@ -1,6 +1,6 @@
 // The job ticket in the job's setup, and names kept apart between devices.
 #include "devmode/layout.h"
-#include "testing/ghostscript.h"
+#include "testing/require_ghostscript.h"
 #include "testing/test_device.h"
 
 #include <gtest/gtest.h>
@@ -85,10 +85,11 @@ TEST(Ticket, EmptyNameTakesTheDocumentName) {
 }
 
 TEST(TicketInInterpreter, DefinesTheKeysWithTheDecodedBytes) {
-    const auto run = klv::testing::RunGhostscript(
-        Concat(TicketOf(u"1234", u"Q3 (final)")) +
-        "userdict /kelvo$NT get == userdict /kelvo$jobpassword get print (|) print "
-        "userdict /kelvo$jobname get print (|\\n) print\n");
+    KLV_REQUIRE_GHOSTSCRIPT();
+    const auto run =
+        klv::gs::RunGhostscript(Concat(TicketOf(u"1234", u"Q3 (final)")) +
+                                "userdict /kelvo$NT get == userdict /kelvo$jobpassword get print (|) print "
+                                "userdict /kelvo$jobname get print (|\\n) print\n");
     ASSERT_TRUE(run.ok) << run.output;
     EXPECT_EQ(run.output, "true\n1234|Q3 (final)|\n");
 }

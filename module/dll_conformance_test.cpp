@@ -1,11 +1,13 @@
 // Conformance tests of the built DLL, run on Windows or under Wine: the
 // module is loaded by name and driven only through what it exports, as the
 // driver does. Prints one line per failure and a closing count.
+#include "hooks/hook_list.h"
 #include "module/dll_conformance_checks.h"
 #include "platform/printoem.h"
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,12 +55,6 @@ public:
     LONG refs = 1;
 };
 
-// Function pointers pass through the generic function type, which converts
-// to and from any other without a warning.
-template <typename To, typename From> To FunctionCast(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
-
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(WINAPI*)();
 
@@ -69,8 +65,12 @@ BOOL APIENTRY DriverBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RE
     ++gBitBltCalls;
     return rop == 0xCCCC ? TRUE : FALSE;
 }
-using BitBltFn = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
-                                 BRUSHOBJ*, POINTL*, ROP4);
+
+// The hooked function numbers, in hook table order.
+#define KLV_INDEX_OF(Name, index, position, failure) index,
+const ULONG kHookedIndices[] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_INDEX_OF)};
+#undef KLV_INDEX_OF
+static_assert(std::size(kHookedIndices) == klv::kHookCount);
 
 std::string Joined(const std::vector<std::string>& writes) {
     std::string all;
@@ -115,7 +115,7 @@ void TestStatusExports(HMODULE module) {
     alignas(8) unsigned char source[1024] = {};
     alignas(8) unsigned char target[1024] = {};
     std::memset(source + sizeof(void*), 0x5A, 64);
-    auto construct = FunctionCast<void* (*)(void*, const void*)>(copy);
+    auto construct = KLV_FUNCTION_CAST(void* (*)(void*, const void*), copy);
     construct(target, source);
     void* table = nullptr;
     std::memcpy(&table, target, sizeof(table));
@@ -139,10 +139,14 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
 
     DRVENABLEDATA table{};
     ok(plugin->EnableDriver(0x00030101, sizeof(table), &table) == S_OK, "enable driver");
-    ok(table.iDriverVersion == PRINTER_OEMINTF_VERSION && table.c == 27, "hook table %lu entries",
-       static_cast<unsigned long>(table.c));
+    ok(table.iDriverVersion == PRINTER_OEMINTF_VERSION && table.c == klv::kHookCount,
+       "hook table %lu entries", static_cast<unsigned long>(table.c));
+    for (ULONG i = 0; i < table.c && i < klv::kHookCount; ++i)
+        ok(table.pdrvfn[i].iFunc == kHookedIndices[i] && table.pdrvfn[i].pfn != nullptr,
+           "hook table position %lu: function %lu", static_cast<unsigned long>(i),
+           static_cast<unsigned long>(table.pdrvfn[i].iFunc));
 
-    DRVFN driverFunctions[] = {{INDEX_DrvBitBlt, FunctionCast<PFN>(&DriverBitBlt)}};
+    DRVFN driverFunctions[] = {{INDEX_DrvBitBlt, KLV_FUNCTION_CAST(PFN, &DriverBitBlt)}};
     DRVENABLEDATA driver{0x00030101, 1, driverFunctions};
     DEVOBJ devobj{};
     devobj.dwSize = sizeof(devobj);
@@ -156,10 +160,10 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
     devobj.pdevOEM = state;
 
     // The engine calls the hooked DrvBitBlt; the hook forwards to the driver.
-    BitBltFn hook = nullptr;
+    PFN_DrvBitBlt hook = nullptr;
     for (ULONG i = 0; i < table.c; ++i)
         if (table.pdrvfn[i].iFunc == INDEX_DrvBitBlt)
-            hook = FunctionCast<BitBltFn>(table.pdrvfn[i].pfn);
+            hook = KLV_FUNCTION_CAST(PFN_DrvBitBlt, table.pdrvfn[i].pfn);
     SURFOBJ surface{};
     surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
     ok(hook != nullptr &&
@@ -222,8 +226,8 @@ int main() {
         std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);
         return 1;
     }
-    auto getClassObject = FunctionCast<GetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));
-    auto canUnloadNow = FunctionCast<CanUnloadNowFn>(GetProcAddress(module, "DllCanUnloadNow"));
+    auto getClassObject = KLV_FUNCTION_CAST(GetClassObjectFn, GetProcAddress(module, "DllGetClassObject"));
+    auto canUnloadNow = KLV_FUNCTION_CAST(CanUnloadNowFn, GetProcAddress(module, "DllCanUnloadNow"));
     ok(getClassObject != nullptr && canUnloadNow != nullptr, "entry points exported undecorated");
     if (getClassObject != nullptr && canUnloadNow != nullptr) {
         void* object = nullptr;

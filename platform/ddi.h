@@ -141,6 +141,15 @@ struct SURFOBJ {
     USHORT fjBitmap;
 };
 
+// Surface types (SURFOBJ.iType).
+#define STYPE_BITMAP 0L
+#define STYPE_DEVICE 1L
+#define STYPE_DEVBITMAP 3L
+
+// What DrvQueryFontData, and other DDI functions that return a count, report
+// on failure.
+#define DDI_ERROR 0xFFFFFFFF
+
 // DDI function numbers of the hooked calls.
 enum : ULONG {
     INDEX_DrvRealizeBrush = 12,
@@ -171,6 +180,55 @@ enum : ULONG {
     INDEX_DrvTransparentBlt = 74,
     INDEX_DrvQueryDeviceSupport = 76,
 };
+
+// The DDI functions' own types.
+using PFN_DrvRealizeBrush = BOOL(APIENTRY*)(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG);
+using PFN_DrvCopyBits = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*);
+using PFN_DrvBitBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*,
+                                      POINTL*, BRUSHOBJ*, POINTL*, ROP4);
+using PFN_DrvStretchBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
+                                          POINTL*, RECTL*, RECTL*, POINTL*, ULONG);
+using PFN_DrvStretchBltROP = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*,
+                                             COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*, POINTL*, ULONG,
+                                             BRUSHOBJ*, DWORD);
+using PFN_DrvPlgBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
+                                      POINTL*, POINTFIX*, RECTL*, POINTL*, ULONG);
+using PFN_DrvTransparentBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG,
+                                              ULONG);
+using PFN_DrvAlphaBlend = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*);
+using PFN_DrvGradientFill = BOOL(APIENTRY*)(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG,
+                                            RECTL*, POINTL*, ULONG);
+using PFN_DrvTextOut = BOOL(APIENTRY*)(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
+                                       BRUSHOBJ*, POINTL*, MIX);
+using PFN_DrvStrokePath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*,
+                                          LINEATTRS*, MIX);
+using PFN_DrvFillPath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG);
+using PFN_DrvStrokeAndFillPath = BOOL(APIENTRY*)(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*,
+                                                 LINEATTRS*, BRUSHOBJ*, POINTL*, MIX, FLONG);
+using PFN_DrvStartPage = BOOL(APIENTRY*)(SURFOBJ*);
+using PFN_DrvSendPage = BOOL(APIENTRY*)(SURFOBJ*);
+using PFN_DrvEscape = ULONG(APIENTRY*)(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID);
+using PFN_DrvStartDoc = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
+using PFN_DrvEndDoc = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
+using PFN_DrvQueryFont = PIFIMETRICS(APIENTRY*)(DHPDEV, ULONG_PTR, ULONG, ULONG_PTR*);
+using PFN_DrvQueryFontTree = PVOID(APIENTRY*)(DHPDEV, ULONG_PTR, ULONG, ULONG, ULONG_PTR*);
+using PFN_DrvQueryFontData = LONG(APIENTRY*)(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG);
+using PFN_DrvQueryAdvanceWidths = BOOL(APIENTRY*)(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG);
+using PFN_DrvFontManagement = ULONG(APIENTRY*)(SURFOBJ*, FONTOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID);
+using PFN_DrvGetGlyphMode = ULONG(APIENTRY*)(DHPDEV, FONTOBJ*);
+using PFN_DrvIcmCreateColorTransform = HANDLE(APIENTRY*)(DHPDEV, LPLOGCOLORSPACEW, PVOID, ULONG, PVOID, ULONG,
+                                                         PVOID, ULONG, DWORD);
+using PFN_DrvIcmDeleteColorTransform = BOOL(APIENTRY*)(DHPDEV, HANDLE);
+using PFN_DrvQueryDeviceSupport = BOOL(APIENTRY*)(SURFOBJ*, XLATEOBJ*, XFORMOBJ*, ULONG, ULONG, PVOID, ULONG,
+                                                  PVOID);
+
+// Converts a function pointer to another function pointer type, as function
+// addresses cross DRVFN records (typed PFN) and tables of saved functions.
+// The step through void (*)(), the generic function pointer type, is one
+// that compilers accept between any two function types without a warning.
+// A macro rather than a function, so that a table initialised with it is
+// still laid out by the compiler as constant data, with no start-up code.
+#define KLV_FUNCTION_CAST(To, ...) reinterpret_cast<To>(reinterpret_cast<void (*)()>(__VA_ARGS__))
 
 // Layouts as the platform documents them, on both word sizes.
 constexpr bool kWide = sizeof(void*) == 8;

@@ -1,5 +1,6 @@
 // The klvps command as a user runs it.
-#include "testing/ghostscript.h"
+#include "testing/require_ghostscript.h"
+#include "tools/ghostscript/process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,8 +12,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using klv::testing::ProcessResult;
-using klv::testing::RunProcess;
+using klv::gs::ProcessResult;
+using klv::gs::RunProcess;
 using nlohmann::json;
 
 ProcessResult Klvps(std::vector<std::string> args) {
@@ -36,7 +37,7 @@ protected:
         EXPECT_EQ(r.exitStatus, 0) << r.output;
         return json::parse(r.output, nullptr, false);
     }
-    klv::testing::TempDir dir;
+    klv::gs::TempDir dir;
     std::string devmode = (dir.Path() / "dm.bin").string();
 };
 
@@ -96,7 +97,9 @@ TEST_F(KlvpsTest, BadInputFails) {
         {{"print"}, "--output"},
         {{"print", "--plugin", "/nonexistent/lib.so", "-o", out}, "cannot load the plug-in"},
         {{"print", "--devmode", "SHORT", "-o", out}, "1767"},
-        {{"preview", "BADPS", "-o", out}, "PostScript error /undefined in klvNoSuchOperator"},
+        {{"preview", "BADPS", "-o", out},
+         klv::gs::GhostscriptAvailable() ? "PostScript error /undefined in klvNoSuchOperator"
+                                         : "cannot run Ghostscript"},
     };
     std::map<std::string, std::string> before;
     for (const auto& [name, path] : files)
@@ -115,6 +118,7 @@ TEST_F(KlvpsTest, BadInputFails) {
 }
 
 TEST_F(KlvpsTest, PrintAndPreview) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     const std::string ps = (dir.Path() / "job.ps").string(), png = (dir.Path() / "page.png").string();
     const ProcessResult print =
         Klvps({"print", "--devmode", devmode, "--set", "sWatermarkOn=1", "--pages", "2", "--document",

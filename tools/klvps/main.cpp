@@ -2,7 +2,7 @@
 // sample jobs through a driver simulator, renders pages of PostScript with
 // Ghostscript, and creates, shows and edits private device-mode files.
 #include "platform/host/host.h"
-#include "testing/ghostscript.h"
+#include "tools/ghostscript/ghostscript.h"
 #include "tools/klvps/devmode_fields.h"
 #include "tools/simulator/simulator.h"
 
@@ -140,13 +140,13 @@ void Print(const PrintOptions& o) {
 
 void Preview(const std::string& input, const std::string& output, int page, int dpi) {
     const std::string postscript = ReadFile(input);
-    klv::testing::TempDir dir;
+    klv::gs::TempDir dir;
     const fs::path png = dir.Path() / "page.png";
-    const klv::testing::GsRun run = klv::testing::RunGhostscript(
+    const klv::gs::GsRun run = klv::gs::RunGhostscript(
         postscript, {"-sDEVICE=png16m", "-r" + std::to_string(dpi), "-dFirstPage=" + std::to_string(page),
                      "-dLastPage=" + std::to_string(page), "-sOutputFile=" + png.string()});
     if (!run.started)
-        throw Failure{"cannot run Ghostscript (" + klv::testing::GhostscriptProgram() + "): " + run.output};
+        throw Failure{"cannot run Ghostscript (" + klv::gs::GhostscriptProgram() + "): " + run.output};
     if (run.postscriptError)
         throw Failure{input + ": PostScript error /" + run.errorName + " in " + run.errorCommand +
                       "\n--- Ghostscript output ---\n" + run.output};

@@ -1,6 +1,7 @@
 // Whole jobs: the driver simulator drives the plug-in library, and
 // Ghostscript interprets what they wrote together.
-#include "testing/ghostscript.h"
+#include "testing/require_ghostscript.h"
+#include "tools/ghostscript/ghostscript.h"
 #include "tools/klvps/devmode_fields.h"
 #include "tools/simulator/simulator.h"
 
@@ -27,6 +28,7 @@ std::ostream& operator<<(std::ostream& out, const E2eCase& c) {
 class EndToEndTest : public ::testing::TestWithParam<E2eCase> {};
 
 TEST_P(EndToEndTest, GhostscriptRunsJob) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     const E2eCase& c = GetParam();
     Simulator sim;
     std::string error;
@@ -47,11 +49,11 @@ TEST_P(EndToEndTest, GhostscriptRunsJob) {
 
     const JobResult result = sim.Run(job);
     ASSERT_TRUE(result.ok) << result.error;
-    const testing::Rendering rendering = testing::RenderPages(result.postscript, 36);
+    const gs::Rendering rendering = gs::RenderPages(result.postscript, 36);
     ASSERT_TRUE(rendering.run.ok) << rendering.run.output << "\n--- job ---\n" << result.postscript;
     ASSERT_EQ(rendering.pages.size(), static_cast<size_t>(c.pages));
     for (size_t p = 0; p < rendering.pages.size(); ++p) {
-        const testing::Raster& page = rendering.pages[p];
+        const gs::Raster& page = rendering.pages[p];
         // 36 dpi: Letter is 306 pixels wide, A4 298.
         EXPECT_EQ(page.Width(), c.paper == Paper::kA4 ? 298 : 306);
         EXPECT_EQ(page.HasColourNearCentre({255, 0, 0}, 40, 30), c.watermark) << "page " << p + 1;

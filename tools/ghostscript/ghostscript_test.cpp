@@ -1,11 +1,14 @@
-#include "testing/ghostscript.h"
+#include "tools/ghostscript/ghostscript.h"
+
+#include "testing/require_ghostscript.h"
 
 #include <gtest/gtest.h>
 
-namespace klv::testing {
+namespace klv::gs {
 namespace {
 
-TEST(GhostscriptRunTest, ReportsOutcome) {
+TEST(GhostscriptInInterpreter, ReportsOutcome) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     const struct {
         const char* program;
         const char* printed;   // expected in the output
@@ -31,7 +34,7 @@ TEST(GhostscriptRunTest, ReportsOutcome) {
     }
 }
 
-TEST(GhostscriptRunTest, ParsesFirstErrorReport) {
+TEST(GhostscriptOutput, ParsesFirstErrorReport) {
     const struct {
         const char* output;
         const char* name; // empty: no report
@@ -57,7 +60,8 @@ constexpr const char* kSquares = "%!PS\n<< /PageSize [612 792] >> setpagedevice\
                                  "0 0 1 setrgbcolor 0 0 72 72 rectfill showpage\n"
                                  "0 1 0 setrgbcolor 206 296 200 200 rectfill showpage\n";
 
-TEST(RenderTest, FindsFilledSquares) {
+TEST(RenderInInterpreter, FindsFilledSquares) {
+    KLV_REQUIRE_GHOSTSCRIPT();
     const Rendering r = RenderPages(kSquares, 36);
     ASSERT_TRUE(r.run.ok) << r.run.output;
     ASSERT_EQ(r.pages.size(), 2u);
@@ -91,31 +95,5 @@ TEST(RenderTest, FindsFilledSquares) {
     EXPECT_TRUE(RenderPage("%!PS\nklvNoSuchName showpage\n", 36, 1).Empty());
 }
 
-TEST(PpmTest, ParsesAndRejectsMalformed) {
-    const struct {
-        std::string bytes;
-        int width, height; // 0: rejected
-    } cases[] = {
-        {std::string("P6 1 1 255\n\x01\x02\x03", 14), 1, 1},
-        {"P6\n# made here\n2 1\n255\n" + std::string(6, 'x'), 2, 1},
-        {"P6 2 2 255\n" + std::string(11, 'x'), 0, 0},  // truncated
-        {"P3 1 1 255\n1 2 3", 0, 0},                    // plain text
-        {"P6 1 1 65535\n" + std::string(6, 'x'), 0, 0}, // 16 bits
-        {"", 0, 0},
-    };
-    for (const auto& c : cases) {
-        const std::optional<Raster> r = Raster::FromPpm(c.bytes);
-        EXPECT_EQ(r ? r->Width() : 0, c.width) << c.bytes;
-        EXPECT_EQ(r ? r->Height() : 0, c.height) << c.bytes;
-    }
-}
-
-TEST(RunProcessTest, MissingProgramAndTimeLimit) {
-    EXPECT_FALSE(RunProcess({"/nonexistent/klvps-no-such-program"}, 10).started);
-    const ProcessResult r = RunProcess({"sleep", "5"}, 0.2);
-    EXPECT_TRUE(r.timedOut);
-    EXPECT_EQ(r.exitStatus, -1);
-}
-
 } // namespace
-} // namespace klv::testing
+} // namespace klv::gs
