@@ -1,4 +1,4 @@
-#include "platform/host/loader.h"
+#include "platform/loader.h"
 
 #include <dlfcn.h>
 
@@ -11,7 +11,7 @@ extern "C" const char* __lsan_default_options() {
     return "intercept_tls_get_addr=0";
 }
 
-namespace klv::host {
+namespace klv::platform {
 
 LoadedPlugin::LoadedPlugin(const std::string& path) {
     library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -36,4 +36,4 @@ LoadedPlugin::~LoadedPlugin() {
         dlclose(library_);
 }
 
-} // namespace klv::host
+} // namespace klv::platform

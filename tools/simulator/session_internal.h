@@ -50,7 +50,7 @@ struct DriverSession::State {
     DriverFunctions* driver = nullptr;
     JobSetup setup;
     SessionLog log;
-    host::JobQueue queue;
+    platform::PrintQueue queue;
     GDIINFO gdi{};
     std::vector<std::uint8_t> devmode;
     double pointsPerPixel = 1;
@@ -76,6 +76,15 @@ DRVENABLEDATA DriverFunctionTable();
 // Physical page size in points, and the device the driver describes for it.
 void PaperPoints(Paper paper, double* width, double* height);
 GDIINFO MakeGdiInfo(Paper paper, int dpi);
+
+// The platform's 16-bit character type (char16_t on other hosts, wchar_t on
+// Windows) over the simulator's UTF-16 strings, and back.
+inline WCHAR* WideUnits(std::u16string& text) {
+    return reinterpret_cast<WCHAR*>(text.data());
+}
+inline const char16_t* Utf16Units(const WCHAR* text) {
+    return reinterpret_cast<const char16_t*>(text);
+}
 
 inline std::string Hex(HRESULT hr) {
     char text[16];

@@ -1,19 +1,21 @@
-// Loads the plug-in's shared library as the driver loads the DLL: by its
-// two exported entry points only.
+// Loads the plug-in's module as the driver loads the DLL: by its two
+// exported entry points only. The shared library on other hosts
+// (platform/host/loader.cpp), the DLL on Windows (platform/win/loader.cpp).
 #pragma once
 
 #include "platform/win32.h"
 
 #include <string>
 
-namespace klv::host {
+namespace klv::platform {
 
-using DllGetClassObjectFn = HRESULT (*)(REFCLSID clsid, REFIID iid, void** object);
-using DllCanUnloadNowFn = HRESULT (*)();
+using DllGetClassObjectFn = HRESULT(STDMETHODCALLTYPE*)(REFCLSID clsid, REFIID iid, void** object);
+using DllCanUnloadNowFn = HRESULT(STDMETHODCALLTYPE*)();
 
 class LoadedPlugin {
 public:
-    // Loads the library at path; Ok() tells whether both entry points were found.
+    // Loads the module at path (UTF-8); Ok() tells whether both entry points
+    // were found.
     explicit LoadedPlugin(const std::string& path);
     ~LoadedPlugin();
     LoadedPlugin(const LoadedPlugin&) = delete;
@@ -34,4 +36,4 @@ private:
     std::string error_;
 };
 
-} // namespace klv::host
+} // namespace klv::platform
