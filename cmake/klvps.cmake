@@ -1,7 +1,7 @@
 # Helpers shared by the folders' CMakeLists.
 
+enable_testing()
 if(NOT WIN32)
-  enable_testing()
   find_package(GTest REQUIRED)
   include(GoogleTest)
 endif()
@@ -33,7 +33,8 @@ function(klvps_test subsystem)
 endfunction()
 
 # klvps_bench(<name> <sources...>): a Google Benchmark program, built on hosts
-# that have the library; it is run by hand, not as a test.
+# that have the library; it is run by hand, not as a test. It links the test
+# doubles, so a benchmark measures the same device its tests use.
 function(klvps_bench name)
   if(WIN32)
     return()
@@ -41,7 +42,7 @@ function(klvps_bench name)
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE klvps_core benchmark::benchmark_main)
+    target_link_libraries(${name} PRIVATE klvps_core klvps_testing benchmark::benchmark_main)
   endif()
 endfunction()
 

@@ -3,6 +3,7 @@
 #include "hooks/device_state.h"
 #include "hooks/hook_table.h"
 #include "hooks/hooks.h"
+#include "testing/test_device.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,23 +21,14 @@ __attribute__((noinline)) BOOL APIENTRY DriverBitBlt(SURFOBJ* psoTrg, SURFOBJ*, 
     return rop4 != 0;
 }
 
-struct Device {
-    DRVFN functions[2] = {{INDEX_DrvStartPage, KLV_FUNCTION_CAST(PFN, &DriverStartPage)},
-                          {INDEX_DrvBitBlt, KLV_FUNCTION_CAST(PFN, &DriverBitBlt)}};
-    DRVENABLEDATA enableData{0x00010000, 2, functions};
-    DEVOBJ devobj{};
-    SURFOBJ surface{};
-
-    Device() {
-        devobj.pdevOEM =
-            klv::BuildDeviceHookState(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &enableData);
-        surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
-    }
-    ~Device() { klv::FreeDeviceHookState(&devobj); }
-};
+// The shared test device with the driver's two functions above.
+klv::testing::TestDevice MakeDevice() {
+    return klv::testing::TestDevice({{INDEX_DrvStartPage, KLV_FUNCTION_CAST(PFN, &DriverStartPage)},
+                                     {INDEX_DrvBitBlt, KLV_FUNCTION_CAST(PFN, &DriverBitBlt)}});
+}
 
 void DirectStartPage(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvStartPage call = &DriverStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -47,7 +39,7 @@ void DirectStartPage(benchmark::State& state) {
 BENCHMARK(DirectStartPage);
 
 void HookedStartPage(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvStartPage call = &klv::HookStartPage;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -58,7 +50,7 @@ void HookedStartPage(benchmark::State& state) {
 BENCHMARK(HookedStartPage);
 
 void DirectBitBlt(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvBitBlt call = &DriverBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {
@@ -70,7 +62,7 @@ void DirectBitBlt(benchmark::State& state) {
 BENCHMARK(DirectBitBlt);
 
 void HookedBitBlt(benchmark::State& state) {
-    Device device;
+    klv::testing::TestDevice device = MakeDevice();
     PFN_DrvBitBlt call = &klv::HookBitBlt;
     SURFOBJ* pso = &device.surface;
     for (auto _ : state) {

@@ -4,6 +4,7 @@
 #include "hooks/device_state.h"
 #include "hooks/hook_table.h"
 #include "module/plugin.h"
+#include "testing/test_device.h"
 
 #include <gtest/gtest.h>
 
@@ -108,30 +109,20 @@ static_assert(std::size(kRows) == klv::kHookCount);
 
 #undef HOOK_ROW
 
-// A device with its private device mode, enabled through a plug-in object
-// with the given driver array.
+// The shared test device, enabled through a plug-in object with the given
+// driver array; the plug-in's non-throwing new fails on request meanwhile.
 struct Device {
     explicit Device(std::vector<DRVFN> functions, ULONG count = ~0u, bool failAllocation = false) {
-        devobj.pOEMDM = devmode;
-        DRVENABLEDATA data{0x00010000, count == ~0u ? static_cast<ULONG>(functions.size()) : count,
-                           functions.empty() ? nullptr : functions.data()};
-        GDIINFO gdiInfo{};
-        PDEVOEM devOem = reinterpret_cast<PDEVOEM>(0x1);
         gFailNothrowNew = failAllocation;
-        enableResult = plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof gdiInfo, &gdiInfo, 0, nullptr,
-                                          &data, &devOem);
+        enableResult = device.EnableThrough(plugin, std::move(functions), count);
         gFailNothrowNew = false;
-        devobj.pdevOEM = devOem;
+        plugin->Release(); // the device holds it from here
     }
-    ~Device() {
-        plugin->DisablePDEV(&devobj); // frees the block, if any
-        plugin->Release();
-    }
-    klv::DeviceHookState* state() { return klv::DeviceStateOf(&devobj); }
+    klv::DeviceHookState* state() { return device.HookState(); }
 
     klv::RenderPlugin* plugin = klv::RenderPlugin::Create();
-    DEVOBJ devobj{};
-    alignas(8) BYTE devmode[klv::dm::kSize]{};
+    klv::testing::TestDevice device;
+    DEVOBJ& devobj = device.devobj;
     HRESULT enableResult = E_FAIL;
 };
 

@@ -103,6 +103,7 @@ using HGLOBAL = void*;
 
 #define S_OK (static_cast<HRESULT>(0L))
 #define S_FALSE (static_cast<HRESULT>(1L))
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001L))
 #define E_FAIL (static_cast<HRESULT>(0x80004005L))
 #define E_NOINTERFACE (static_cast<HRESULT>(0x80004002L))
 #define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000EL))
@@ -113,6 +114,8 @@ using HGLOBAL = void*;
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 
 #define CP_ACP 0
+
+#define DT_RASPRINTER 2 // a device's technology: a raster printer
 
 struct GUID {
     std::uint32_t Data1;

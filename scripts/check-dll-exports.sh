@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Checks a built klvps.dll: it exports exactly the two COM entry points and
-# the status record members (under the toolchain's names and under the
-# platform compiler's names), the platform compiler's table symbols point at
-# the first slot of our tables, and it imports from system DLLs only.
-# Usage: scripts/check-dll-exports.sh path/to/klvps.dll
+# Checks a built klvps.dll against its module-definition file: it exports
+# exactly the names the file lists (the two COM entry points and the status
+# record members, under the toolchain's names and under the platform
+# compiler's), every alias the file defines as another export is that
+# export, the platform compiler's table symbols point at the first slot of
+# our tables, and it imports from system DLLs only.
+# Usage: scripts/check-dll-exports.sh path/to/klvps.dll [path/to/klvps.def]
+#   (default: module/klvps64.def or module/klvps32.def, by the DLL's width)
 set -euo pipefail
 
 fail() {
@@ -18,8 +21,9 @@ problem() {
   problems=$((problems + 1))
 }
 
-[[ $# -eq 1 ]] || { echo "usage: $0 path/to/klvps.dll" >&2; exit 2; }
+[[ $# -eq 1 || $# -eq 2 ]] || { echo "usage: $0 path/to/klvps.dll [path/to/klvps.def]" >&2; exit 2; }
 dll=$1
+def=${2:-}
 [[ -f $dll ]] || fail "no such file"
 
 format=$(x86_64-w64-mingw32-objdump -f "$dll" 2>/dev/null | sed -n 's/.*file format \(pei-[a-z0-9-]*\).*/\1/p' || true)
@@ -29,6 +33,8 @@ case $format in
   *) fail "not a 32- or 64-bit x86 PE image (format '${format:-unknown}')" ;;
 esac
 command -v "$objdump" >/dev/null || fail "$objdump is not installed"
+[[ -n $def ]] || def="$(dirname "$0")/../module/klvps$((pointer * 8)).def"
+[[ -f $def ]] || fail "no module-definition file $def"
 dump=$("$objdump" -p "$dll")
 
 # name -> export address (RVA), from the name pointer table and the export
@@ -43,18 +49,17 @@ while read -r index name; do
   rva[$name]=${rva_by_index[$index]:-}
 done < <(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p' <<<"$dump")
 
-classes=(CTrayStatus CConsumablesStatus CGeneralPrinterStatus)
-expected=(DllGetClassObject DllCanUnloadNow)
-for class in "${classes[@]}"; do
-  mangled="${#class}$class"
-  expected+=("_ZN${mangled}C1ERKS_" "_ZN${mangled}C2ERKS_" "_ZN${mangled}aSERKS_" "_ZTV${mangled}")
-  if ((pointer == 8)); then
-    expected+=("??0$class@@QEAA@AEBV0@@Z" "??4$class@@QEAAAEAV0@AEBV0@@Z")
-  else
-    expected+=("??0$class@@QAE@ABV0@@Z" "??4$class@@QAEAAV0@ABV0@@Z")
-  fi
-  expected+=("??_7$class@@6B@")
-done
+# The module-definition file's EXPORTS: "name[=internal] [PRIVATE] [DATA]",
+# comments after ";". name -> internal name, for the aliases.
+expected=()
+declare -A alias=()
+while read -r name rest; do
+  [[ -z $name ]] && continue
+  export_name=${name%%=*}
+  expected+=("$export_name")
+  if [[ $name == *=* ]]; then alias[$export_name]=${name#*=}; fi
+done < <(sed -e 's/;.*//' -e '1,/^EXPORTS/d' "$def")
+((${#expected[@]})) || fail "$def lists no exports"
 
 actual_sorted=$(printf '%s\n' "${names[@]}" | LC_ALL=C sort)
 expected_sorted=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
@@ -66,18 +71,25 @@ if [[ $actual_sorted != "$expected_sorted" ]]; then
   problem "export list differs"
 fi
 
-# The other compiler's assignment operators are ours; its table symbols name
-# the first slot of ours, which g++ labels two pointers earlier.
-for class in "${classes[@]}"; do
-  mangled="${#class}$class"
-  if ((pointer == 8)); then assign="??4$class@@QEAAAEAV0@AEBV0@@Z"; else assign="??4$class@@QAEAAV0@ABV0@@Z"; fi
-  [[ -n ${rva[$assign]:-} && -n ${rva[_ZTV$mangled]:-} && -n ${rva[??_7$class@@6B@]:-} ]] || continue
-  [[ ${rva[$assign]} == "${rva[_ZN${mangled}aSERKS_]:-}" ]] ||
-    problem "$assign is not the assignment operator _ZN${mangled}aSERKS_"
-  table=$((16#${rva[_ZTV$mangled]}))
-  first=$((16#${rva[??_7$class@@6B@]}))
+# An alias of another export is that export.
+for name in "${!alias[@]}"; do
+  target=${alias[$name]}
+  [[ -n ${rva[$target]:-} && -n ${rva[$name]:-} ]] || continue
+  [[ ${rva[$name]} == "${rva[$target]}" ]] || problem "$name is not $target"
+done
+
+# The other compiler's table symbols (??_7Class@@6B@) name the first slot of
+# g++'s table of the same class (_ZTV<n>Class), which g++ labels two
+# pointers earlier.
+for table_name in "${expected[@]}"; do
+  [[ $table_name =~ ^_ZTV[0-9]+([A-Za-z_]+)$ ]] || continue
+  class=${BASH_REMATCH[1]}
+  first_name="??_7$class@@6B@"
+  [[ -n ${rva[$table_name]:-} && -n ${rva[$first_name]:-} ]] || continue
+  table=$((16#${rva[$table_name]}))
+  first=$((16#${rva[$first_name]}))
   ((first == table + 2 * pointer)) ||
-    problem "??_7$class@@6B@ is at $(printf %#x $first), not at the first slot $(printf %#x $((table + 2 * pointer))) of _ZTV$mangled"
+    problem "$first_name is at $(printf %#x $first), not at the first slot $(printf %#x $((table + 2 * pointer))) of $table_name"
 done
 
 # Imports: system DLLs only, never a toolchain runtime.

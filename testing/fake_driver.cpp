@@ -2,13 +2,6 @@
 
 namespace klv::testing {
 
-std::string FakeDriverHelper::Joined() const {
-    std::string all;
-    for (const std::string& w : writes)
-        all += w;
-    return all;
-}
-
 HRESULT FakeDriverHelper::QueryInterface(REFIID riid, void** ppv) {
     if (SameGuid(riid, kIidUnknown) || SameGuid(riid, kIidPrintOemDriverPS)) {
         *ppv = static_cast<IPrintOemDriverPS*>(this);

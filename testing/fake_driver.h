@@ -16,8 +16,6 @@ public:
     HRESULT writeResult = S_OK; // what DrvWriteSPBuf reports
     LONG refCount = 1;
 
-    std::string Joined() const;
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;

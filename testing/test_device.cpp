@@ -1,7 +1,6 @@
 #include "testing/test_device.h"
 
 #include "devmode/devmode.h"
-#include "devmode/layout.h"
 #include "hooks/hooks.h"
 #include "inject/inject.h"
 
@@ -11,7 +10,7 @@
 
 namespace klv::testing {
 
-TestDevice::TestDevice() {
+TestDevice::TestDevice(std::vector<DRVFN> driverFunctions) : driverFunctions_(std::move(driverFunctions)) {
     std::memset(settings_, 0, sizeof(settings_));
     OEMDMPARAM param{};
     param.cbSize = sizeof(param);
@@ -23,12 +22,41 @@ TestDevice::TestDevice() {
     devobj.hPrinter = queue.Handle();
     devobj.hOEM = ThisModule();
     devobj.pOEMDM = settings_;
-    DRVENABLEDATA none{};
-    devobj.pdevOEM = BuildDeviceHookState(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &none);
+    DRVENABLEDATA functions{PRINTER_OEMINTF_VERSION, static_cast<ULONG>(driverFunctions_.size()),
+                            driverFunctions_.empty() ? nullptr : driverFunctions_.data()};
+    devobj.pdevOEM = BuildDeviceHookState(&devobj, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, &functions);
+    surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
 }
 
 TestDevice::~TestDevice() {
-    FreeDeviceHookState(&devobj);
+    Disable();
+}
+
+void TestDevice::Disable() {
+    if (enabledBy_ != nullptr) {
+        enabledBy_->DisablePDEV(&devobj); // frees the block, if any
+        enabledBy_->Release();
+        enabledBy_ = nullptr;
+    } else {
+        FreeDeviceHookState(&devobj);
+    }
+    devobj.pdevOEM = nullptr;
+}
+
+HRESULT TestDevice::EnableThrough(IPrintOemPS* plugin, std::vector<DRVFN> driverFunctions, ULONG count) {
+    Disable();
+    driverFunctions_ = std::move(driverFunctions);
+    DRVENABLEDATA functions{PRINTER_OEMINTF_VERSION,
+                            count == kAllFunctions ? static_cast<ULONG>(driverFunctions_.size()) : count,
+                            driverFunctions_.empty() ? nullptr : driverFunctions_.data()};
+    GDIINFO gdiInfo{};
+    PDEVOEM devOem = reinterpret_cast<PDEVOEM>(0x1);
+    plugin->AddRef();
+    enabledBy_ = plugin;
+    const HRESULT result = plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, sizeof gdiInfo, &gdiInfo, 0,
+                                              nullptr, &functions, &devOem);
+    devobj.pdevOEM = devOem;
+    return result;
 }
 
 void TestDevice::SetShort(DWORD offset, short value) {
@@ -54,10 +82,10 @@ std::vector<std::string> TestDevice::Inject(DWORD index) {
     return driver.writes;
 }
 
-std::string Concat(const std::vector<std::string>& writes) {
+std::string Concat(const std::vector<std::string>& pieces) {
     std::string all;
-    for (const std::string& w : writes)
-        all += w;
+    for (const std::string& piece : pieces)
+        all += piece;
     return all;
 }
 

@@ -11,26 +11,11 @@ namespace klv::cli {
 
 namespace {
 
-std::uint16_t U16At(const std::vector<std::uint8_t>& b, std::uint32_t offset) {
-    return static_cast<std::uint16_t>(b[offset] | (b[offset + 1] << 8));
-}
-
-std::uint32_t U32At(const std::vector<std::uint8_t>& b, std::uint32_t offset) {
-    return static_cast<std::uint32_t>(b[offset]) | (static_cast<std::uint32_t>(b[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[offset + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[offset + 3]) << 24);
-}
-
-void PutU32At(std::vector<std::uint8_t>& b, std::uint32_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        b[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // The text of a wide field up to its terminator or the end of its room.
 std::string ReadString(const std::vector<std::uint8_t>& b, const Field& f) {
     std::u16string text;
     for (std::uint32_t i = 0; i <= f.maxChars; ++i) {
-        const char16_t unit = static_cast<char16_t>(U16At(b, f.offset + 2 * i));
+        const char16_t unit = static_cast<char16_t>(dm::U16(b.data(), f.offset + 2 * i));
         if (unit == 0)
             break;
         text.push_back(unit);
@@ -122,25 +107,26 @@ const Field* FindField(const std::string& name) {
 
 nlohmann::ordered_json DevModeToJson(const std::vector<std::uint8_t>& block) {
     nlohmann::ordered_json out = nlohmann::ordered_json::object();
-    if (block.size() < kDevModeBytes)
+    if (block.size() < dm::kSize)
         return out;
     for (const Field& f : Fields()) {
         switch (f.kind) {
         case FieldKind::kU8:
-            out[f.name] = block[f.offset];
+            out[f.name] = dm::Byte(block.data(), f.offset);
             break;
         case FieldKind::kS16:
-            out[f.name] = static_cast<std::int16_t>(U16At(block, f.offset));
+            out[f.name] = dm::S16(block.data(), f.offset);
             break;
         case FieldKind::kU32:
-            out[f.name] = U32At(block, f.offset);
+            out[f.name] = dm::U32(block.data(), f.offset);
             break;
         case FieldKind::kS32:
-            out[f.name] = static_cast<std::int32_t>(U32At(block, f.offset));
+            out[f.name] = static_cast<std::int32_t>(dm::U32(block.data(), f.offset));
             break;
         case FieldKind::kColour:
-            out[f.name] = {
-                {"red", block[f.offset]}, {"green", block[f.offset + 1]}, {"blue", block[f.offset + 2]}};
+            out[f.name] = {{"red", dm::Byte(block.data(), f.offset)},
+                           {"green", dm::Byte(block.data(), f.offset + 1)},
+                           {"blue", dm::Byte(block.data(), f.offset + 2)}};
             break;
         case FieldKind::kWide:
             out[f.name] = ReadString(block, f);
@@ -156,8 +142,8 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
             *error = what;
         return false;
     };
-    if (block.size() != kDevModeBytes)
-        return fail("the device mode is not " + std::to_string(kDevModeBytes) + " bytes long");
+    if (block.size() != dm::kSize)
+        return fail("the device mode is not " + std::to_string(dm::kSize) + " bytes long");
     const size_t eq = assignment.find('=');
     if (eq == std::string::npos)
         return fail("'" + assignment + "' is not of the form FIELD=VALUE");
@@ -184,30 +170,29 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
     case FieldKind::kU8:
         if (!checkRange(0, 255))
             return false;
-        block[f->offset] = static_cast<std::uint8_t>(number);
+        dm::PutByte(block.data(), f->offset, static_cast<std::uint8_t>(number));
         return true;
     case FieldKind::kS16:
         if (!checkRange(std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()))
             return false;
-        block[f->offset] = static_cast<std::uint8_t>(number & 0xFF);
-        block[f->offset + 1] = static_cast<std::uint8_t>((number >> 8) & 0xFF);
+        dm::PutS16(block.data(), f->offset, static_cast<std::int16_t>(number));
         return true;
     case FieldKind::kU32:
         if (!checkRange(0, std::numeric_limits<std::uint32_t>::max()))
             return false;
-        PutU32At(block, f->offset, static_cast<std::uint32_t>(number));
+        dm::PutU32(block.data(), f->offset, static_cast<std::uint32_t>(number));
         return true;
     case FieldKind::kS32:
         if (!checkRange(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))
             return false;
-        PutU32At(block, f->offset, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
+        dm::PutU32(block.data(), f->offset, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
         return true;
     case FieldKind::kColour: {
         std::uint8_t rgb[3];
         if (!ParseColour(value, rgb))
             return fail(name + ": '" + value + "' is not a colour (R,G,B with 0 to 255 each, or #RRGGBB)");
         for (int i = 0; i < 3; ++i)
-            block[f->offset + i] = rgb[i];
+            dm::PutByte(block.data(), f->offset + i, rgb[i]);
         return true;
     }
     case FieldKind::kWide: {
@@ -223,8 +208,7 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
         const std::uint32_t room = f->maxChars + 1;
         for (std::uint32_t i = 0; i < room; ++i) {
             const char16_t unit = i < text.size() ? text[i] : 0;
-            block[f->offset + 2 * i] = static_cast<std::uint8_t>(unit & 0xFF);
-            block[f->offset + 2 * i + 1] = static_cast<std::uint8_t>(unit >> 8);
+            dm::PutU16(block.data(), f->offset + 2 * i, unit);
         }
         return true;
     }

@@ -10,8 +10,6 @@
 
 namespace klv::cli {
 
-constexpr std::size_t kDevModeBytes = 1768;
-
 enum class FieldKind { kU8, kS16, kU32, kS32, kColour, kWide };
 
 struct Field {

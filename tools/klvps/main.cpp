@@ -1,6 +1,7 @@
 // klvps: drives the plug-in library outside the printer driver. It prints
 // sample jobs through a driver simulator, renders pages of PostScript with
 // Ghostscript, and creates, shows and edits private device-mode files.
+#include "devmode/layout.h"
 #include "platform/host/host.h"
 #include "tools/ghostscript/ghostscript.h"
 #include "tools/klvps/devmode_fields.h"
@@ -21,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using klv::cli::kDevModeBytes;
 
 // A failure to report: the message goes to stderr and the command exits 1.
 struct Failure {
@@ -48,8 +48,8 @@ std::string ReadFile(const std::string& path) {
 
 std::vector<std::uint8_t> ReadDevMode(const std::string& path) {
     const std::string bytes = ReadFile(path);
-    if (bytes.size() != kDevModeBytes)
-        throw Failure{path + ": a device mode file holds " + std::to_string(kDevModeBytes) +
+    if (bytes.size() != klv::dm::kSize)
+        throw Failure{path + ": a device mode file holds " + std::to_string(klv::dm::kSize) +
                       " bytes, this one " + std::to_string(bytes.size())};
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
@@ -167,9 +167,9 @@ void DevModeNew(const std::string& plugin, const std::string& output, const std:
     std::vector<std::uint8_t> block = sim.DefaultDevMode(&error);
     if (block.empty())
         throw Failure{error};
-    if (block.size() != kDevModeBytes)
+    if (block.size() != klv::dm::kSize)
         throw Failure{"the plug-in's device mode holds " + std::to_string(block.size()) + " bytes, not " +
-                      std::to_string(kDevModeBytes)};
+                      std::to_string(klv::dm::kSize)};
     ApplyAll(block, sets);
     WriteOutput(output, std::string(block.begin(), block.end()));
 }
@@ -222,7 +222,9 @@ int main(int argc, char** argv) {
         app.add_subcommand("print", "Print a sample job through the driver simulator and the "
                                     "plug-in, writing the PostScript job to a file.");
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
-    printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
+    printCmd
+        ->add_option("--devmode", print.devmode,
+                     "Private device-mode file (" + std::to_string(klv::dm::kSize) + " bytes) to merge")
         ->check(CLI::ExistingFile);
     printCmd->add_option("--set", print.sets, setHelp)->allow_extra_args(false);
     printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();

@@ -4,6 +4,8 @@
 // DriverFunctions.
 #include "tools/simulator/session_internal.h"
 
+#include "hooks/hook_list.h"
+
 namespace klv::sim {
 
 namespace {
@@ -19,7 +21,7 @@ DriverSession::State* SessionOfSurface(SURFOBJ* surface, ULONG index) {
     DriverSession::State* s = record->owner;
     ++s->log.ownCalls[index];
     if (surface != &s->surface)
-        s->Fault("DDI " + std::to_string(index) + " received a surface that is not the device's");
+        s->Fault(DdiName(index) + " received a surface that is not the device's");
     return s;
 }
 
@@ -80,27 +82,36 @@ BOOL APIENTRY DdiRealizeBrush(BRUSHOBJ*, SURFOBJ* target, SURFOBJ*, SURFOBJ*, XL
     return TRUE;
 }
 
-// Takes only a function of exactly the engine's prototype Fn, then goes
-// through void(*)(), the generic function pointer type, as the DDI tables do.
-template <typename Fn> PFN AsPfn(Fn fn) {
-    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(fn));
-}
+// An entry of the driver's table; the function must have the DDI type of
+// its index.
+#define KLV_DRIVER_FUNCTION(Name)                                                                            \
+    DRVFN {                                                                                                  \
+        INDEX_Drv##Name, KLV_FUNCTION_CAST(PFN, static_cast<PFN_Drv##Name>(&Ddi##Name))                      \
+    }
 
 DRVFN gDriverFunctions[] = {
-    {INDEX_DrvStartDoc, AsPfn<FnStartDoc>(DdiStartDoc)},
-    {INDEX_DrvEndDoc, AsPfn<FnEndDoc>(DdiEndDoc)},
-    {INDEX_DrvStartPage, AsPfn<FnStartPage>(DdiStartPage)},
-    {INDEX_DrvSendPage, AsPfn<FnSendPage>(DdiSendPage)},
-    {INDEX_DrvTextOut, AsPfn<FnTextOut>(DdiTextOut)},
-    {INDEX_DrvBitBlt, AsPfn<FnBitBlt>(DdiBitBlt)},
-    {INDEX_DrvRealizeBrush, AsPfn<FnRealizeBrush>(DdiRealizeBrush)},
+    KLV_DRIVER_FUNCTION(StartDoc),     KLV_DRIVER_FUNCTION(EndDoc),  KLV_DRIVER_FUNCTION(StartPage),
+    KLV_DRIVER_FUNCTION(SendPage),     KLV_DRIVER_FUNCTION(TextOut), KLV_DRIVER_FUNCTION(BitBlt),
+    KLV_DRIVER_FUNCTION(RealizeBrush),
 };
+#undef KLV_DRIVER_FUNCTION
 
 } // namespace
 
 DRVENABLEDATA DriverFunctionTable() {
     return DRVENABLEDATA{PRINTER_OEMINTF_VERSION, static_cast<ULONG>(std::size(gDriverFunctions)),
                          gDriverFunctions};
+}
+
+std::string DdiName(ULONG index) {
+    switch (index) {
+#define KLV_DDI_NAME(Name, number, position, failure)                                                        \
+    case number:                                                                                             \
+        return "Drv" #Name;
+        KLV_HOOKED_DDI_FUNCTIONS(KLV_DDI_NAME)
+#undef KLV_DDI_NAME
+    }
+    return "DDI " + std::to_string(index);
 }
 
 } // namespace klv::sim

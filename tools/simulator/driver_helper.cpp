@@ -4,12 +4,6 @@
 
 namespace klv::sim {
 
-namespace {
-
-constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80004001L);
-
-} // namespace
-
 HRESULT Simulator::DriverHelper::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr)
         return E_INVALIDARG;
@@ -37,7 +31,7 @@ HRESULT Simulator::DriverHelper::DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD,
         *needed = 0;
     if (optionsReturned != nullptr)
         *optionsReturned = 0;
-    return kNotImplemented;
+    return E_NOTIMPL;
 }
 
 HRESULT Simulator::DriverHelper::DrvWriteSPBuf(PDEVOBJ devobj, PVOID buffer, DWORD size, DWORD* written) {

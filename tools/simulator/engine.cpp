@@ -19,7 +19,7 @@ PFN FindFunction(const DRVENABLEDATA* table, ULONG index) {
     return nullptr;
 }
 
-// One DDI call of prototype Fn. The arguments convert to Fn's parameters
+// One DDI call of type Fn (a PFN_Drv* type). The arguments convert to Fn's parameters
 // (nullptr to any engine object).
 template <typename Fn, typename... Args> BOOL CallDdi(DriverSession::State& s, ULONG index, Args... args) {
     PFN target = FindFunction(s.hooks, index);
@@ -31,7 +31,7 @@ template <typename Fn, typename... Args> BOOL CallDdi(DriverSession::State& s, U
     }
     if (target == nullptr)
         return FALSE;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(target))(args...);
+    return KLV_FUNCTION_CAST(Fn, target)(args...);
 }
 
 } // namespace
@@ -51,7 +51,7 @@ GDIINFO MakeGdiInfo(Paper paper, int dpi) {
     PaperPoints(paper, &w, &h);
     GDIINFO gdi{};
     gdi.ulVersion = 0x5000;
-    gdi.ulTechnology = 2; // DT_RASPRINTER
+    gdi.ulTechnology = DT_RASPRINTER;
     gdi.ulLogPixelsX = gdi.ulLogPixelsY = static_cast<ULONG>(dpi);
     gdi.szlPhysSize.cx = static_cast<LONG>(std::lround(w / 72 * dpi));
     gdi.szlPhysSize.cy = static_cast<LONG>(std::lround(h / 72 * dpi));
@@ -75,7 +75,7 @@ bool DriverSession::StartDoc() {
         return false;
     State& s = *state_;
     std::u16string docName = Utf8ToUtf16(s.setup.document);
-    const bool ok = CallDdi<FnStartDoc>(s, INDEX_DrvStartDoc, &s.surface, WideUnits(docName), s.setup.jobId);
+    const bool ok = CallDdi<PFN_DrvStartDoc>(s, INDEX_DrvStartDoc, &s.surface, WideUnits(docName), s.setup.jobId);
     if (!ok)
         s.Fault("DrvStartDoc failed");
     if (s.startDocJobId != s.setup.jobId)
@@ -86,13 +86,13 @@ bool DriverSession::StartDoc() {
 bool DriverSession::StartPage() {
     if (!state_->enabled)
         return false;
-    return CallDdi<FnStartPage>(*state_, INDEX_DrvStartPage, &state_->surface);
+    return CallDdi<PFN_DrvStartPage>(*state_, INDEX_DrvStartPage, &state_->surface);
 }
 
 bool DriverSession::SendPage() {
     if (!state_->enabled)
         return false;
-    return CallDdi<FnSendPage>(*state_, INDEX_DrvSendPage, &state_->surface);
+    return CallDdi<PFN_DrvSendPage>(*state_, INDEX_DrvSendPage, &state_->surface);
 }
 
 bool DriverSession::TextOut(const std::u16string& text, POINTL origin, const RECTL& bounds) {
@@ -102,9 +102,9 @@ bool DriverSession::TextOut(const std::u16string& text, POINTL origin, const REC
     EngineBrush black{0, 0, 0};
     RECTL opaque = bounds;
     constexpr MIX kCopyPen = 0x0D0D; // R2_COPYPEN for foreground and background
-    return CallDdi<FnTextOut>(*state_, INDEX_DrvTextOut, &state_->surface, reinterpret_cast<STROBJ*>(&string),
-                              nullptr, nullptr, nullptr, &opaque, reinterpret_cast<BRUSHOBJ*>(&black),
-                              nullptr, &origin, kCopyPen);
+    return CallDdi<PFN_DrvTextOut>(*state_, INDEX_DrvTextOut, &state_->surface,
+                                   reinterpret_cast<STROBJ*>(&string), nullptr, nullptr, nullptr, &opaque,
+                                   reinterpret_cast<BRUSHOBJ*>(&black), nullptr, &origin, kCopyPen);
 }
 
 bool DriverSession::FillRect(const RECTL& rect, Colour colour) {
@@ -114,16 +114,16 @@ bool DriverSession::FillRect(const RECTL& rect, Colour colour) {
     EngineBrush brush = colour;
     RECTL target = rect;
     // The engine realizes a brush before it uses it.
-    CallDdi<FnRealizeBrush>(s, INDEX_DrvRealizeBrush, reinterpret_cast<BRUSHOBJ*>(&brush), &s.surface,
-                            nullptr, nullptr, nullptr, ULONG{0});
-    return CallDdi<FnBitBlt>(s, INDEX_DrvBitBlt, &s.surface, nullptr, nullptr, nullptr, nullptr, &target,
-                             nullptr, nullptr, reinterpret_cast<BRUSHOBJ*>(&brush), nullptr, kPatCopy);
+    CallDdi<PFN_DrvRealizeBrush>(s, INDEX_DrvRealizeBrush, reinterpret_cast<BRUSHOBJ*>(&brush), &s.surface,
+                                 nullptr, nullptr, nullptr, ULONG{0});
+    return CallDdi<PFN_DrvBitBlt>(s, INDEX_DrvBitBlt, &s.surface, nullptr, nullptr, nullptr, nullptr, &target,
+                                  nullptr, nullptr, reinterpret_cast<BRUSHOBJ*>(&brush), nullptr, kPatCopy);
 }
 
 bool DriverSession::EndDoc() {
     if (!state_->enabled)
         return false;
-    const bool ok = CallDdi<FnEndDoc>(*state_, INDEX_DrvEndDoc, &state_->surface, FLONG{0});
+    const bool ok = CallDdi<PFN_DrvEndDoc>(*state_, INDEX_DrvEndDoc, &state_->surface, FLONG{0});
     if (!ok)
         state_->Fault("DrvEndDoc failed");
     return ok;

@@ -70,7 +70,7 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
 
     s.surface.dhpdev = reinterpret_cast<DHPDEV>(&devobj);
     s.surface.sizlBitmap = SIZEL{static_cast<LONG>(s.gdi.ulHorzRes), static_cast<LONG>(s.gdi.ulVertRes)};
-    s.surface.iType = 1; // STYPE_DEVICE
+    s.surface.iType = STYPE_DEVICE;
     return true;
 }
 

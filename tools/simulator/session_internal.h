@@ -28,17 +28,6 @@ struct EngineText {
 };
 using EngineBrush = Colour;
 
-// The engine's prototypes of the functions the driver implements.
-using FnStartDoc = BOOL(APIENTRY*)(SURFOBJ*, LPWSTR, DWORD);
-using FnEndDoc = BOOL(APIENTRY*)(SURFOBJ*, FLONG);
-using FnStartPage = BOOL(APIENTRY*)(SURFOBJ*);
-using FnSendPage = BOOL(APIENTRY*)(SURFOBJ*);
-using FnTextOut = BOOL(APIENTRY*)(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,
-                                  POINTL*, MIX);
-using FnBitBlt = BOOL(APIENTRY*)(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
-                                 BRUSHOBJ*, POINTL*, ROP4);
-using FnRealizeBrush = BOOL(APIENTRY*)(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG);
-
 // The one raster operation the driver's BitBlt draws: the brush, as it is.
 constexpr ROP4 kPatCopy = 0xF0F0;
 
@@ -72,6 +61,10 @@ struct DriverSession::State {
 
 // The driver's own drawing functions, as it lists them for EnablePDEV.
 DRVENABLEDATA DriverFunctionTable();
+
+// "DrvTextOut" for INDEX_DrvTextOut, for every function the plug-in hooks;
+// "DDI <n>" for others.
+std::string DdiName(ULONG index);
 
 // Physical page size in points, and the device the driver describes for it.
 void PaperPoints(Paper paper, double* width, double* height);
