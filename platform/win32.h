@@ -115,7 +115,9 @@ using HGLOBAL = void*;
 
 #define CP_ACP 0
 
-#define DT_RASPRINTER 2 // a device's technology: a raster printer
+#define DT_RASPRINTER 2      // a device's technology: a raster printer
+#define R2_COPYPEN 13        // a mix: the pen's colour
+#define PATCOPY 0x00F00021UL // a raster operation: the brush, as it is
 
 struct GUID {
     std::uint32_t Data1;

@@ -102,7 +102,6 @@ bool DriverSession::TextOut(const std::u16string& text, POINTL origin, const REC
     EngineText string{text, origin};
     EngineBrush black{0, 0, 0};
     RECTL opaque = bounds;
-    constexpr MIX kCopyPen = 0x0D0D; // R2_COPYPEN for foreground and background
     return CallDdi<PFN_DrvTextOut>(*state_, INDEX_DrvTextOut, &state_->surface,
                                    reinterpret_cast<STROBJ*>(&string), nullptr, nullptr, nullptr, &opaque,
                                    reinterpret_cast<BRUSHOBJ*>(&black), nullptr, &origin, kCopyPen);

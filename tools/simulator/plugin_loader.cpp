@@ -1,15 +1,13 @@
 // Loading the plug-in as the driver does: the library by its entry points,
 // the class object, the plug-in object and its answers up to EnableDriver,
 // and the device-mode calls.
+#include "devmode/layout.h"
 #include "tools/simulator/driver_helper.h"
 #include "tools/simulator/session_internal.h"
 
 namespace klv::sim {
 
 namespace {
-
-constexpr DWORD kExpectedSignature = 0x4B4C564F;
-constexpr DWORD kExpectedVersion = 2;
 
 // Asks the plug-in to fill `out` (defaults, or `in` merged into it).
 bool CallDevMode(IPrintOemPS* plugin, DWORD mode, std::vector<std::uint8_t>* in,
@@ -72,15 +70,15 @@ bool Simulator::Open(const std::string& pluginPath, std::string* error) {
     hr = plugin_->GetInfo(OEMGI_GETSIGNATURE, &signature_, sizeof(signature_), &needed);
     if (FAILED(hr))
         return fail("GetInfo(signature) failed with " + Hex(hr));
-    if (signature_ != kExpectedSignature)
+    if (signature_ != dm::kSignature)
         return fail("the plug-in's signature is " + Hex(static_cast<HRESULT>(signature_)) + ", not " +
-                    Hex(static_cast<HRESULT>(kExpectedSignature)));
+                    Hex(static_cast<HRESULT>(dm::kSignature)));
     hr = plugin_->GetInfo(OEMGI_GETVERSION, &version_, sizeof(version_), &needed);
     if (FAILED(hr))
         return fail("GetInfo(version) failed with " + Hex(hr));
-    if (version_ != kExpectedVersion)
+    if (version_ != dm::kVersion)
         return fail("the plug-in's version is " + std::to_string(version_) + ", not " +
-                    std::to_string(kExpectedVersion));
+                    std::to_string(dm::kVersion));
 
     OEMDMPARAM param{};
     param.cbSize = sizeof(param);

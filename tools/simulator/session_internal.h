@@ -28,8 +28,13 @@ struct EngineText {
 };
 using EngineBrush = Colour;
 
-// The one raster operation the driver's BitBlt draws: the brush, as it is.
-constexpr ROP4 kPatCopy = 0xF0F0;
+// The one raster operation the driver's BitBlt draws, PATCOPY: a ROP4 holds
+// a ROP3's index byte (bits 16 to 23 of its code) for the foreground and
+// for the background.
+constexpr ROP4 kPatCopy = ((PATCOPY >> 16) & 0xFF) * 0x0101;
+static_assert(kPatCopy == 0xF0F0);
+// The mix of the engine's text: the pen's colour for both.
+constexpr MIX kCopyPen = R2_COPYPEN | (R2_COPYPEN << 8);
 
 struct DriverSession::State {
     DeviceRecord record{};
