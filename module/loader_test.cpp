@@ -1,6 +1,6 @@
 // The shared library loaded the way the driver loads the DLL: through its
 // two exported entry points only.
-#include "platform/host/loader.h"
+#include "platform/loader.h"
 #include "platform/printoem.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 namespace {
 
 TEST(SharedLibrary, LoadsCreatesAndUnloads) {
-    klv::host::LoadedPlugin library(KLVPS_LIBRARY_PATH);
+    klv::platform::LoadedPlugin library(KLVPS_LIBRARY_PATH);
     ASSERT_TRUE(library.Ok()) << library.Error();
     EXPECT_NE(library.Module(), nullptr);
 

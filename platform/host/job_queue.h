@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/host/host.h"
+#include "platform/print_queue.h"
 
 #include <mutex>
 #include <optional>
@@ -11,11 +12,7 @@
 
 namespace klv::host {
 
-struct QueuedJob {
-    DWORD id = 0;
-    std::optional<std::u16string> user;     // no value: the record's pUserName is null
-    std::optional<std::u16string> document; // no value: the record's pDocument is null
-};
+using QueuedJob = platform::QueuedJob;
 
 class JobQueue final : public Spooler {
 public:

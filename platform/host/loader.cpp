@@ -1,4 +1,4 @@
-#include "platform/host/loader.h"
+#include "platform/loader.h"
 
 #include <dlfcn.h>
 
@@ -11,7 +11,7 @@ extern "C" const char* __lsan_default_options() {
     return "intercept_tls_get_addr=0";
 }
 
-namespace klv::host {
+namespace klv::platform {
 
 LoadedPlugin::LoadedPlugin(const std::string& path) {
     library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -26,7 +26,7 @@ LoadedPlugin::LoadedPlugin(const std::string& path) {
         error_ = path + " does not export DllGetClassObject and DllCanUnloadNow";
         return;
     }
-    setTraceSink = reinterpret_cast<decltype(setTraceSink)>(dlsym(library_, "KlvpsSetTraceSink"));
+    setTraceSink = reinterpret_cast<SetTraceSinkFn>(dlsym(library_, "KlvpsSetTraceSink"));
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(getClassObject), &info) != 0)
         module_ = static_cast<HMODULE>(info.dli_fbase);
@@ -37,19 +37,4 @@ LoadedPlugin::~LoadedPlugin() {
         dlclose(library_);
 }
 
-TraceCapture::TraceCapture(const LoadedPlugin& plugin, std::vector<std::string>* lines)
-    : setTraceSink_(plugin.setTraceSink) {
-    if (setTraceSink_ != nullptr)
-        setTraceSink_(
-            [](void* context, const char* line) {
-                static_cast<std::vector<std::string>*>(context)->push_back(line);
-            },
-            lines);
-}
-
-TraceCapture::~TraceCapture() {
-    if (setTraceSink_ != nullptr)
-        setTraceSink_(nullptr, nullptr);
-}
-
-} // namespace klv::host
+} // namespace klv::platform

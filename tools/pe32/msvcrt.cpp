@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,13 +32,23 @@ char* gCommandLine = nullptr;
 std::vector<char*> gArguments;
 std::vector<char*> gEnvironment;
 
-// The host stream behind one of the runtime's standard streams.
+// Files the program opened: the runtime record it holds, and the host
+// stream behind it.
+std::map<CrtFile*, std::unique_ptr<CrtFile>> gOpenedRecords;
+std::map<CrtFile*, FILE*> gOpenedStreams;
+
+// The host stream behind one of the runtime's standard streams or a file
+// the program opened.
 FILE* HostStream(CrtFile* file) {
     if (file == &iob[1])
         return stdout;
     if (file == &iob[2])
         return stderr;
-    std::fprintf(stderr, "pe32: a C runtime call wrote to a stream other than stdout and stderr\n");
+    const auto opened = gOpenedStreams.find(file);
+    if (opened != gOpenedStreams.end())
+        return opened->second;
+    std::fprintf(
+        stderr, "pe32: a C runtime call wrote to a stream that is neither stdout, stderr nor an open file\n");
     std::exit(125);
 }
 
@@ -186,6 +198,43 @@ int Fputc(int c, CrtFile* file) {
 }
 int Fputs(const char* text, CrtFile* file) {
     return std::fputs(text, HostStream(file));
+}
+int Puts(const char* text) {
+    return std::puts(text);
+}
+
+CrtFile* Fopen(const char* path, const char* mode) {
+    // Both separators name directories; the host knows only '/'.
+    std::string hostPath = path;
+    for (char& c : hostPath)
+        if (c == '\\')
+            c = '/';
+    // The runtime's text and commit flags have no host meaning: files are
+    // opened as binary, which is what the loader's programs write.
+    std::string hostMode;
+    for (const char* m = mode; *m != 0 && *m != ','; ++m)
+        if (std::strchr("rwa+", *m) != nullptr)
+            hostMode.push_back(*m);
+    FILE* stream = std::fopen(hostPath.c_str(), hostMode.c_str());
+    if (stream == nullptr)
+        return nullptr;
+    auto record = std::make_unique<CrtFile>();
+    CrtFile* handle = record.get();
+    gOpenedRecords[handle] = std::move(record);
+    gOpenedStreams[handle] = stream;
+    return handle;
+}
+
+int Fclose(CrtFile* file) {
+    const auto opened = gOpenedStreams.find(file);
+    if (opened == gOpenedStreams.end()) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int result = std::fclose(opened->second);
+    gOpenedStreams.erase(opened);
+    gOpenedRecords.erase(file);
+    return result == 0 ? 0 : -1;
 }
 std::uint32_t Fwrite(const void* data, std::uint32_t size, std::uint32_t count, CrtFile* file) {
     return static_cast<std::uint32_t>(std::fwrite(data, size, count, HostStream(file)));

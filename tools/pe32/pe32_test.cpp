@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -118,11 +119,9 @@ void TestImportTable() {
         bool provided;
     };
     const Case cases[] = {
-        {"KERNEL32.dll", "GetLastError", true},
-        {"kernel32.DLL", "WideCharToMultiByte", true},
-        {"msvcrt.dll", "_iob", true},
-        {"WINSPOOL.DRV", "GetJobW", true},
-        {"KERNEL32.dll", "GetTickCount", false},
+        {"KERNEL32.dll", "GetLastError", true}, {"kernel32.DLL", "WideCharToMultiByte", true},
+        {"msvcrt.dll", "_iob", true},           {"msvcrt.dll", "fopen", true},
+        {"WINSPOOL.DRV", "GetJobW", true},      {"KERNEL32.dll", "GetTickCount", false},
         {"msvcrt.dll", "GetLastError", false},
     };
     for (const Case& c : cases)
@@ -182,6 +181,42 @@ void TestRefusedImages() {
           "missing file");
 }
 
+// The runtime's files: opened with the runtime's mode letters and either
+// separator, written through the runtime's calls, closed once.
+void TestFiles() {
+    struct Case {
+        const char* what;
+        const char* mode;
+        const char* directory; // where the file is opened from
+        bool opens;
+    };
+    const Case cases[] = {
+        {"binary write", "wb", "/tmp/", true},
+        {"text and commit flags", "wtc", "/tmp/", true},
+        {"backslash separator", "w+b", "\\tmp\\", true},
+        {"missing directory", "wb", "/nonexistent/", false},
+    };
+    for (const Case& c : cases) {
+        const std::string name = "pe32_test_file.txt";
+        const std::string path = std::string(c.directory) + name;
+        CrtFile* file = msvcrt::Fopen(path.c_str(), c.mode);
+        Check((file != nullptr) == c.opens, std::string("fopen: ") + c.what);
+        if (file == nullptr)
+            continue;
+        const bool written = msvcrt::Fwrite("ab\n", 1, 3, file) == 3 && msvcrt::Fputs("cd", file) >= 0 &&
+                             msvcrt::Fputc('e', file) == 'e';
+        Check(written && msvcrt::Fclose(file) == 0, std::string("written and closed: ") + c.what);
+        std::ifstream in("/tmp/" + name, std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        Check(content == "ab\ncde", std::string("bytes kept as written: ") + c.what);
+        std::remove(("/tmp/" + name).c_str());
+    }
+    CrtFile* file = msvcrt::Fopen("/tmp/pe32_test_twice.txt", "wb");
+    Check(file != nullptr && msvcrt::Fclose(file) == 0 && msvcrt::Fclose(file) == -1,
+          "a file is closed once");
+    std::remove("/tmp/pe32_test_twice.txt");
+}
+
 } // namespace
 
 int main() {
@@ -190,6 +225,7 @@ int main() {
     TestImportTable();
     TestThreadSlotsAndSemaphores();
     TestRefusedImages();
+    TestFiles();
     std::printf("pe32_test: %d passed, %d failed\n", gPassed, gFailed);
     return gFailed == 0 ? 0 : 1;
 }

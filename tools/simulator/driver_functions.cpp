@@ -29,7 +29,7 @@ BOOL APIENTRY DdiStartDoc(SURFOBJ* surface, LPWSTR docName, DWORD jobId) {
     DriverSession::State* s = SessionOfSurface(surface, INDEX_DrvStartDoc);
     if (s == nullptr)
         return FALSE;
-    s->startDocName = docName != nullptr ? std::u16string(docName) : std::u16string();
+    s->startDocName = docName != nullptr ? std::u16string(Utf16Units(docName)) : std::u16string();
     s->startDocJobId = jobId;
     return s->driver == nullptr || s->driver->StartDoc();
 }

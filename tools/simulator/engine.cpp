@@ -75,7 +75,8 @@ bool DriverSession::StartDoc() {
         return false;
     State& s = *state_;
     std::u16string docName = Utf8ToUtf16(s.setup.document);
-    const bool ok = CallDdi<PFN_DrvStartDoc>(s, INDEX_DrvStartDoc, &s.surface, docName.data(), s.setup.jobId);
+    const bool ok =
+        CallDdi<PFN_DrvStartDoc>(s, INDEX_DrvStartDoc, &s.surface, WideUnits(docName), s.setup.jobId);
     if (!ok)
         s.Fault("DrvStartDoc failed");
     if (s.startDocJobId != s.setup.jobId)

@@ -44,7 +44,7 @@ bool Simulator::Open(const std::string& pluginPath, std::string* error) {
         return false;
     };
     Close();
-    library_ = std::make_unique<host::LoadedPlugin>(pluginPath);
+    library_ = std::make_unique<platform::LoadedPlugin>(pluginPath);
     if (!library_->Ok())
         return fail("cannot load the plug-in " + pluginPath + ": " + library_->Error());
     closed_ = false;

@@ -37,9 +37,13 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
     if (s.devmode.empty())
         return fail(devmodeError);
 
-    for (const host::QueuedJob& other : setup.otherJobs)
-        s.queue.Add(other);
-    s.queue.Add(host::QueuedJob{setup.jobId, Utf8ToUtf16(setup.user), Utf8ToUtf16(setup.document)});
+    std::string queueError;
+    for (const platform::QueuedJob& other : setup.otherJobs)
+        if (!s.queue.Add(other, &queueError))
+            return fail(queueError);
+    if (!s.queue.Add(platform::QueuedJob{setup.jobId, Utf8ToUtf16(setup.user), Utf8ToUtf16(setup.document)},
+                     &queueError))
+        return fail(queueError);
 
     s.plugin = simulator_.plugin_;
     s.hooks = &simulator_.hooks_;
@@ -57,8 +61,8 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
     DRVENABLEDATA driverFunctions = DriverFunctionTable();
     std::u16string printerName = u"KLVPS Simulator";
     PDEVOEM pdevOem = nullptr;
-    s.log.enablePdev = s.plugin->EnablePDEV(&devobj, printerName.data(), 0, nullptr, sizeof(GDIINFO), &s.gdi,
-                                            0, nullptr, &driverFunctions, &pdevOem);
+    s.log.enablePdev = s.plugin->EnablePDEV(&devobj, WideUnits(printerName), 0, nullptr, sizeof(GDIINFO),
+                                            &s.gdi, 0, nullptr, &driverFunctions, &pdevOem);
     s.log.gdiInfo = s.gdi;
     if (FAILED(s.log.enablePdev))
         return fail("EnablePDEV failed with " + Hex(s.log.enablePdev));

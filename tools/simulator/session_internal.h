@@ -45,7 +45,7 @@ struct DriverSession::State {
     DriverFunctions* driver = nullptr;
     JobSetup setup;
     SessionLog log;
-    host::JobQueue queue;
+    platform::PrintQueue queue;
     GDIINFO gdi{};
     std::vector<std::uint8_t> devmode;
     double pointsPerPixel = 1;
@@ -54,7 +54,7 @@ struct DriverSession::State {
     bool enabled = false;
     // Collects the plug-in's trace lines of this thread into log.trace
     // from Begin to End.
-    std::optional<host::TraceCapture> trace;
+    std::optional<platform::TraceCapture> trace;
 
     std::u16string startDocName;
     DWORD startDocJobId = 0;
@@ -78,6 +78,15 @@ std::string DdiName(ULONG index);
 // Physical page size in points, and the device the driver describes for it.
 void PaperPoints(Paper paper, double* width, double* height);
 GDIINFO MakeGdiInfo(Paper paper, int dpi);
+
+// The platform's 16-bit character type (char16_t on other hosts, wchar_t on
+// Windows) over the simulator's UTF-16 strings, and back.
+inline WCHAR* WideUnits(std::u16string& text) {
+    return reinterpret_cast<WCHAR*>(text.data());
+}
+inline const char16_t* Utf16Units(const WCHAR* text) {
+    return reinterpret_cast<const char16_t*>(text);
+}
 
 inline std::string Hex(HRESULT hr) {
     char text[16];

@@ -28,8 +28,8 @@
 #pragma once
 
 #include "platform/ddi.h"
-#include "platform/host/job_queue.h"
-#include "platform/host/loader.h"
+#include "platform/loader.h"
+#include "platform/print_queue.h"
 #include "platform/printoem.h"
 
 #include <cstdint>
@@ -68,7 +68,7 @@ struct JobSetup {
     std::string document = "Document"; // UTF-8
     DWORD jobId = 1;
     // Jobs queued on the same printer before this one.
-    std::vector<host::QueuedJob> otherJobs;
+    std::vector<platform::QueuedJob> otherJobs;
     Paper paper = Paper::kLetter;
     int dpi = 600;
     // The user's private device mode, merged into the plug-in's defaults
@@ -157,7 +157,7 @@ public:
 private:
     friend class DriverSession;
 
-    std::unique_ptr<host::LoadedPlugin> library_;
+    std::unique_ptr<platform::LoadedPlugin> library_;
     IPrintOemPS* plugin_ = nullptr;
     class DriverHelper;
     std::unique_ptr<DriverHelper> helper_;
@@ -265,7 +265,7 @@ private:
 
 // Writes bytes to path through a temporary file in the same directory
 // that is renamed over path, so path holds either its old content or all
-// of the new. Returns false with a message on failure.
+// of the new. Returns false with a message on failure. Host builds only.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error);
 
 // UTF-8 to UTF-16; invalid sequences become U+FFFD.

@@ -109,7 +109,7 @@ TEST_F(SimulatorTest, SessionServesInjectionPointsOfAnotherJob) {
     job.user = "alice";
     job.document = "C:\\Docs\\Memo.doc";
     job.jobId = 7;
-    job.otherJobs = {host::QueuedJob{3, u"bob", u"Other.doc"}};
+    job.otherJobs = {platform::QueuedJob{3, u"bob", u"Other.doc"}};
     // Every point writes: the flip key and the watermark are on.
     std::string error;
     job.devmode = sim.DefaultDevMode(&error);
