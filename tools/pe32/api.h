@@ -64,6 +64,10 @@ int PE32_WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* sou
                                     char* target, int targetLength, const char* defaultChar,
                                     BOOL* usedDefault);
 void* PE32_WINAPI SetUnhandledExceptionFilter(void* filter);
+void* PE32_WINAPI AddVectoredExceptionHandler(DWORD first, void* handler);
+void PE32_WINAPI OutputDebugStringA(const char* text);
+DWORD PE32_WINAPI GetEnvironmentVariableA(const char* name, char* buffer, DWORD size);
+BOOL PE32_WINAPI SetEnvironmentVariableA(const char* name, const char* value);
 void PE32_WINAPI Sleep(DWORD milliseconds);
 DWORD PE32_WINAPI TlsAlloc();
 BOOL PE32_WINAPI TlsFree(DWORD index);

@@ -28,6 +28,7 @@ constexpr const char* kWinspool = "WINSPOOL.DRV";
 
 const BuiltIn kBuiltIns[] = {
     {kKernel32, "AcquireSRWLockExclusive", Address(kernel32::AcquireSRWLockExclusive)},
+    {kKernel32, "AddVectoredExceptionHandler", Address(kernel32::AddVectoredExceptionHandler)},
     {kKernel32, "CloseHandle", Address(kernel32::CloseHandle)},
     {kKernel32, "CreateSemaphoreW", Address(kernel32::CreateSemaphoreW)},
     {kKernel32, "DeleteCriticalSection", Address(kernel32::DeleteCriticalSection)},
@@ -35,6 +36,7 @@ const BuiltIn kBuiltIns[] = {
     {kKernel32, "FindResourceW", Address(kernel32::FindResourceW)},
     {kKernel32, "FreeLibrary", Address(kernel32::FreeLibrary)},
     {kKernel32, "GetCurrentThreadId", Address(kernel32::GetCurrentThreadId)},
+    {kKernel32, "GetEnvironmentVariableA", Address(kernel32::GetEnvironmentVariableA)},
     {kKernel32, "GetLastError", Address(kernel32::GetLastError)},
     {kKernel32, "GetModuleHandleA", Address(kernel32::GetModuleHandleA)},
     {kKernel32, "GetModuleHandleW", Address(kernel32::GetModuleHandleW)},
@@ -48,8 +50,10 @@ const BuiltIn kBuiltIns[] = {
     {kKernel32, "LoadResource", Address(kernel32::LoadResource)},
     {kKernel32, "LockResource", Address(kernel32::LockResource)},
     {kKernel32, "MultiByteToWideChar", Address(kernel32::MultiByteToWideChar)},
+    {kKernel32, "OutputDebugStringA", Address(kernel32::OutputDebugStringA)},
     {kKernel32, "ReleaseSRWLockExclusive", Address(kernel32::ReleaseSRWLockExclusive)},
     {kKernel32, "ReleaseSemaphore", Address(kernel32::ReleaseSemaphore)},
+    {kKernel32, "SetEnvironmentVariableA", Address(kernel32::SetEnvironmentVariableA)},
     {kKernel32, "SetLastError", Address(kernel32::SetLastError)},
     {kKernel32, "SetUnhandledExceptionFilter", Address(kernel32::SetUnhandledExceptionFilter)},
     {kKernel32, "SizeofResource", Address(kernel32::SizeofResource)},

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 namespace pe32::kernel32 {
@@ -19,6 +20,9 @@ constexpr DWORD kErrorInsufficientBuffer = 122;
 constexpr DWORD kErrorNoUnicodeTranslation = 1113;
 constexpr DWORD kErrorResourceTypeNotFound = 1813;
 constexpr DWORD kErrorProcNotFound = 127;
+constexpr DWORD kErrorEnvVarNotFound = 203;
+constexpr DWORD kDebugPrintException = 0x40010006;
+constexpr LONG kExceptionContinueExecution = -1;
 constexpr DWORD kWaitObject0 = 0;
 constexpr DWORD kWaitTimeout = 0x102;
 constexpr DWORD kTlsOutOfIndexes = 0xFFFFFFFF;
@@ -350,6 +354,85 @@ void* PE32_WINAPI SetUnhandledExceptionFilter(void* filter) {
     void* previous = current;
     current = filter;
     return previous;
+}
+
+// The process environment is the loader's own: the images read and set it
+// through these two calls, and it starts as the one qemu was given.
+DWORD PE32_WINAPI GetEnvironmentVariableA(const char* name, char* buffer, DWORD size) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) {
+        pe32::SetLastError(kErrorEnvVarNotFound);
+        return 0;
+    }
+    const DWORD length = static_cast<DWORD>(std::strlen(value));
+    if (buffer == nullptr || length >= size)
+        return length + 1; // the size needed, terminator included
+    std::memcpy(buffer, value, length + 1);
+    return length;
+}
+
+BOOL PE32_WINAPI SetEnvironmentVariableA(const char* name, const char* value) {
+    const int status = value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    if (status != 0) {
+        pe32::SetLastError(kErrorInvalidParameter);
+        return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+// The records a vectored handler receives, at their 32-bit layout.
+struct ExceptionRecord {
+    DWORD code;
+    DWORD flags;
+    ExceptionRecord* next;
+    void* address;
+    DWORD parameterCount;
+    std::uint32_t information[15];
+};
+struct ExceptionPointers {
+    ExceptionRecord* record;
+    void* context;
+};
+using VectoredHandler = LONG(PE32_WINAPI*)(ExceptionPointers*);
+
+VectoredHandler gVectoredHandlers[8];
+unsigned gVectoredHandlerCount = 0;
+
+} // namespace
+
+void* PE32_WINAPI AddVectoredExceptionHandler(DWORD first, void* handler) {
+    if (gVectoredHandlerCount == std::size(gVectoredHandlers)) {
+        std::fprintf(stderr, "pe32: more than %zu vectored exception handlers\n",
+                     std::size(gVectoredHandlers));
+        std::exit(125);
+    }
+    VectoredHandler added = reinterpret_cast<VectoredHandler>(handler);
+    if (first != 0) {
+        std::memmove(&gVectoredHandlers[1], &gVectoredHandlers[0], gVectoredHandlerCount * sizeof added);
+        gVectoredHandlers[0] = added;
+    } else {
+        gVectoredHandlers[gVectoredHandlerCount] = added;
+    }
+    ++gVectoredHandlerCount;
+    return handler;
+}
+
+// Windows raises the debug-print exception, which vectored handlers see
+// before a debugger would; without a handler that takes it, the text is
+// dropped, as it is without a debugger.
+void PE32_WINAPI OutputDebugStringA(const char* text) {
+    ExceptionRecord record{};
+    record.code = kDebugPrintException;
+    record.parameterCount = 2;
+    record.information[0] = static_cast<std::uint32_t>(std::strlen(text) + 1);
+    record.information[1] = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(text));
+    ExceptionPointers pointers{&record, nullptr};
+    for (unsigned i = 0; i < gVectoredHandlerCount; ++i) {
+        if (gVectoredHandlers[i](&pointers) == kExceptionContinueExecution)
+            return;
+    }
 }
 
 void PE32_WINAPI Sleep(DWORD milliseconds) {

@@ -258,11 +258,23 @@ void* Localeconv() {
     return &gLconv;
 }
 
-// Only the "C" locale exists here, whatever the category.
+// Two locales exist here, whatever the category: "C", and "German", whose
+// decimal point is a comma. The second lets a test switch the runtime under
+// a loaded DLL, as an application may; a runtime's formatting that reads
+// localeconv() then writes commas.
 char* Setlocale(int, const char* locale) {
     static char c[] = "C";
-    if (locale == nullptr || locale[0] == 0 || std::strcmp(locale, "C") == 0)
+    static char german[] = "German_Germany.1252";
+    if (locale == nullptr)
+        return gLconv.decimalPoint[0] == ',' ? german : c;
+    if (locale[0] == 0 || std::strcmp(locale, "C") == 0) {
+        gLconv.decimalPoint = ".";
         return c;
+    }
+    if (std::strncmp(locale, "German", 6) == 0) {
+        gLconv.decimalPoint = ",";
+        return german;
+    }
     return nullptr;
 }
 
