@@ -1,5 +1,8 @@
 #include "tools/simulator/simulator.h"
 
+#include "devmode/layout.h"
+#include "tools/simulator/job_writer.h"
+
 #include "testing/ghostscript.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +84,89 @@ TEST_F(SimulatorTest, BadJobsAreRefusedWithReason) {
         EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
         EXPECT_TRUE(r.postscript.empty()) << c.error;
     }
+}
+
+// A session with no drawing functions serves the injection points of a job
+// it does not write, with the same bytes the simulator's own job gets.
+TEST_F(SimulatorTest, SessionServesInjectionPointsOfAnotherJob) {
+    Job job = SampleJob(2, {});
+    job.user = "alice";
+    job.document = "C:\\Docs\\Memo.doc";
+    job.jobId = 7;
+    job.otherJobs = {host::QueuedJob{3, u"bob", u"Other.doc"}};
+    // Every point writes: the flip key and the watermark are on.
+    std::string error;
+    job.devmode = sim.DefaultDevMode(&error);
+    ASSERT_EQ(job.devmode->size(), dm::kSize) << error;
+    dm::PutS16(job.devmode->data(), dm::kSFlip, 1);
+    dm::PutS16(job.devmode->data(), dm::kSWatermarkOn, 1);
+    const JobResult written = sim.Run(job);
+    ASSERT_TRUE(written.ok) << written.error;
+
+    DriverSession session(sim);
+    ASSERT_TRUE(session.Begin(job, nullptr, &error)) << error;
+    EXPECT_TRUE(session.StartDoc());
+    EXPECT_EQ(session.StartDocJobId(), 7u);
+    EXPECT_EQ(session.StartDocName(), u"C:\\Docs\\Memo.doc");
+    const struct {
+        DWORD point;
+        int calls; // in the simulator's two-page job
+    } points[] = {{PSINJECT_COMMENTS, 1},
+                  {PSINJECT_BEGINPROLOG, 1},
+                  {PSINJECT_ENDPROLOG, 1},
+                  {PSINJECT_BEGINSETUP, 1},
+                  {PSINJECT_BEGINPAGESETUP, 2}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(::testing::Message() << "point " << p.point);
+        ASSERT_EQ(written.commandCalls.at(p.point), p.calls);
+        std::string served;
+        for (int i = 0; i < p.calls; ++i)
+            served += session.Inject(p.point);
+        EXPECT_FALSE(served.empty());
+        EXPECT_EQ(served, written.written.at(p.point));
+    }
+    EXPECT_TRUE(session.EndDoc());
+    EXPECT_TRUE(session.End());
+    EXPECT_TRUE(session.Log().faults.empty());
+    EXPECT_EQ(session.Log().ownCalls.at(INDEX_DrvStartDoc), 1);
+    EXPECT_EQ(session.Log().hookCalls.at(INDEX_DrvEndDoc), 1);
+    EXPECT_EQ(session.Log().devmodeAfterJob.size(), sim.DevModeSize());
+}
+
+TEST_F(SimulatorTest, SessionRefusesCallsOutsideItsLife) {
+    DriverSession session(sim);
+    EXPECT_EQ(session.Inject(PSINJECT_COMMENTS), "");
+    EXPECT_FALSE(session.StartDoc());
+    EXPECT_FALSE(session.End());
+    JobSetup setup;
+    setup.dpi = 50;
+    std::string error;
+    EXPECT_FALSE(session.Begin(setup, nullptr, &error));
+    EXPECT_NE(error.find("50 dpi"), std::string::npos) << error;
+    EXPECT_TRUE(session.Log().commandCalls.empty());
+}
+
+TEST(JobWriterTest, FillTemplate) {
+    const struct {
+        const char* text;
+        std::initializer_list<std::string_view> args;
+        const char* filled;
+    } cases[] = {
+        {"%%Page: $1 $1\n", {"3"}, "%%Page: 3 3\n"},
+        {"$2 $1", {"a", "b"}, "b a"},
+        {"$1", {"$2"}, "$2"},          // arguments are not searched again
+        {"$3 $0 $", {"a"}, "$3 $0 $"}, // markers without an argument stay
+        {"kelvo$NT", {}, "kelvo$NT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FillTemplate(c.text, c.args), c.filled) << c.text;
+}
+
+TEST(JobWriterTest, PsNumber) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "0"}, {-1e-12, "0"}, {595.276, "595.276"}, {0.12, "0.12"}, {1.0 / 3, "0.333333"}, {6600, "6600"}};
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(PsNumber(value), text) << value;
 }
 
 TEST(SimulatorOpenTest, MissingLibraryIsReported) {

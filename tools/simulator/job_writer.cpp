@@ -1,0 +1,172 @@
+#include "tools/simulator/job_writer.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace klv::sim {
+
+namespace {
+
+// The job's templates, in the order they appear in a job. $n stands for the
+// n-th argument of FillTemplate.
+
+// $1 title, $2 user (both PostScript strings), $3 page count, $4 and $5
+// bounding box width and height, $6 media name, $7 and $8 media width and
+// height in points.
+constexpr std::string_view kHeaderComments = "%!PS-Adobe-3.0\n"
+                                             "%%Title: $1\n"
+                                             "%%Creator: klvps driver simulator\n"
+                                             "%%For: $2\n"
+                                             "%%Pages: $3\n"
+                                             "%%PageOrder: Ascend\n"
+                                             "%%BoundingBox: 0 0 $4 $5\n"
+                                             "%%DocumentMedia: $6 $7 $8 0 () ()\n"
+                                             "%%LanguageLevel: 2\n";
+// PSINJECT_COMMENTS comes before this.
+constexpr std::string_view kEndComments = "%%EndComments\n";
+constexpr std::string_view kBeginProlog = "%%BeginProlog\n";
+// PSINJECT_BEGINPROLOG comes before the driver's procedures: T shows a
+// string at a point, R fills a rectangle in a colour.
+constexpr std::string_view kDriverProcSet = "%%BeginResource: procset KlvSimDriver 1.0 0\n"
+                                            "/KlvSimDriver 4 dict def\n"
+                                            "KlvSimDriver begin\n"
+                                            "/T { moveto 0 setgray show } bind def\n"
+                                            "/R { setrgbcolor rectfill } bind def\n"
+                                            "end\n"
+                                            "%%EndResource\n";
+// PSINJECT_ENDPROLOG comes before this.
+constexpr std::string_view kEndProlog = "%%EndProlog\n";
+constexpr std::string_view kBeginSetup = "%%BeginSetup\n";
+// PSINJECT_BEGINSETUP comes before the page size. $1 media name, $2 and $3
+// width and height in points.
+constexpr std::string_view kPageSizeSetup = "%%BeginFeature: *PageSize $1\n"
+                                            "<< /PageSize [$2 $3] >> setpagedevice\n"
+                                            "%%EndFeature\n"
+                                            "%%EndSetup\n";
+// $1 page number.
+constexpr std::string_view kBeginPage = "%%Page: $1 $1\n"
+                                        "%%BeginPageSetup\n";
+// PSINJECT_BEGINPAGESETUP comes before the page transformation: $1 points
+// per device pixel, $2 and $3 the printable area's corner in points; $4 the
+// text size in device pixels.
+constexpr std::string_view kPageSetup = "userdict /klvsim_pagesave save put\n"
+                                        "KlvSimDriver begin\n"
+                                        "userdict begin /mysetup [$1 0 0 $1 $2 $3] def end\n"
+                                        "mysetup concat\n"
+                                        "/Courier findfont $4 scalefont setfont\n"
+                                        "%%EndPageSetup\n";
+// $1 string, $2 and $3 baseline start.
+constexpr std::string_view kShowText = "$1 $2 $3 T\n";
+// $1 and $2 lower left corner, $3 width, $4 height, $5 to $7 red, green, blue.
+constexpr std::string_view kFillRect = "$1 $2 $3 $4 $5 $6 $7 R\n";
+constexpr std::string_view kEndPage = "end\n"
+                                      "userdict /klvsim_pagesave get restore\n"
+                                      "showpage\n"
+                                      "%%PageTrailer\n";
+constexpr std::string_view kTrailer = "%%Trailer\n"
+                                      "%%EOF\n";
+
+// The text size in points.
+constexpr double kTextPoints = 10;
+
+} // namespace
+
+std::string FillTemplate(std::string_view text, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const size_t n = static_cast<size_t>(next - '1');
+        if (text[i] == '$' && next >= '1' && next <= '9' && n < args.size()) {
+            out += *(args.begin() + n);
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string PsNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", std::fabs(value) < 1e-9 ? 0.0 : value);
+    return text;
+}
+
+void JobWriter::Inject(DWORD point) {
+    const std::string text = session_.Inject(point);
+    Write(text);
+    if (!text.empty() && text.back() != '\n')
+        Write("\n");
+}
+
+double JobWriter::FlipY(double y) const {
+    return static_cast<double>(session_.Gdi().ulVertRes) - y;
+}
+
+void JobWriter::WriteHeader() {
+    headerWritten_ = true;
+    const double width = session_.PageWidthPoints();
+    const double height = session_.PageHeightPoints();
+    const bool a4 = session_.Setup().paper == Paper::kA4;
+    Write(FillTemplate(kHeaderComments,
+                       {PsString(Utf16ToUtf8(session_.StartDocName())), PsString(session_.Setup().user),
+                        std::to_string(pages_), PsNumber(std::round(width)), PsNumber(std::round(height)),
+                        a4 ? "A4" : "Letter", PsNumber(width), PsNumber(height)}));
+    Inject(PSINJECT_COMMENTS);
+    Write(kEndComments);
+    Write(kBeginProlog);
+    Inject(PSINJECT_BEGINPROLOG);
+    Write(kDriverProcSet);
+    Inject(PSINJECT_ENDPROLOG);
+    Write(kEndProlog);
+    Write(kBeginSetup);
+    Inject(PSINJECT_BEGINSETUP);
+    Write(FillTemplate(kPageSizeSetup, {a4 ? "A4" : "Letter", PsNumber(width), PsNumber(height)}));
+}
+
+bool JobWriter::StartPage() {
+    if (!headerWritten_)
+        WriteHeader();
+    ++pageNumber_;
+    Write(FillTemplate(kBeginPage, {std::to_string(pageNumber_)}));
+    Inject(PSINJECT_BEGINPAGESETUP);
+    const GDIINFO& gdi = session_.Gdi();
+    const double scale = session_.PointsPerPixel();
+    const double cornerX = gdi.ptlPhysOffset.x * scale;
+    const double cornerY =
+        session_.PageHeightPoints() -
+        (static_cast<double>(gdi.ptlPhysOffset.y) + static_cast<double>(gdi.ulVertRes)) * scale;
+    Write(FillTemplate(
+        kPageSetup, {PsNumber(scale), PsNumber(cornerX), PsNumber(cornerY), PsNumber(kTextPoints / scale)}));
+    return true;
+}
+
+bool JobWriter::SendPage() {
+    Write(kEndPage);
+    return true;
+}
+
+bool JobWriter::EndDoc() {
+    if (!headerWritten_)
+        WriteHeader();
+    Write(kTrailer);
+    return true;
+}
+
+bool JobWriter::TextOut(const std::u16string& text, POINTL origin) {
+    Write(FillTemplate(kShowText,
+                       {PsString(Utf16ToUtf8(text)), PsNumber(origin.x), PsNumber(FlipY(origin.y))}));
+    return true;
+}
+
+bool JobWriter::FillRect(const RECTL& rect, Colour colour) {
+    const double width = static_cast<double>(rect.right) - rect.left;
+    const double height = static_cast<double>(rect.bottom) - rect.top;
+    Write(FillTemplate(kFillRect, {PsNumber(rect.left), PsNumber(FlipY(rect.bottom)), PsNumber(width),
+                                   PsNumber(height), PsNumber(colour.red / 255.0),
+                                   PsNumber(colour.green / 255.0), PsNumber(colour.blue / 255.0)}));
+    return true;
+}
+
+} // namespace klv::sim
