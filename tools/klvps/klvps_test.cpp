@@ -75,9 +75,11 @@ TEST_F(KlvpsTest, DevModeNewShowSetRoundTrip) {
 TEST_F(KlvpsTest, BadInputFails) {
     const std::map<std::string, std::string> files = {{"DM", devmode},
                                                       {"SHORT", (dir.Path() / "short.bin").string()},
-                                                      {"BADPS", (dir.Path() / "bad.ps").string()}};
+                                                      {"BADPS", (dir.Path() / "bad.ps").string()},
+                                                      {"EMPTY", (dir.Path() / "empty.ps").string()}};
     std::ofstream(files.at("SHORT"), std::ios::binary) << Slurp(devmode).substr(0, 1767);
     std::ofstream(files.at("BADPS")) << "%!PS\nklvNoSuchOperator showpage\n";
+    std::ofstream(files.at("EMPTY")) << "";
     const std::string out = (dir.Path() / "out").string();
     const struct {
         std::vector<std::string> args;
@@ -97,6 +99,11 @@ TEST_F(KlvpsTest, BadInputFails) {
         {{"print", "--plugin", "/nonexistent/lib.so", "-o", out}, "cannot load the plug-in"},
         {{"print", "--devmode", "SHORT", "-o", out}, "1767"},
         {{"preview", "BADPS", "-o", out}, "PostScript error /undefined in klvNoSuchOperator"},
+        {{"print", "BADPS", "-o", out}, "no DSC header"},
+        {{"print", "EMPTY", "-o", out}, "the job is empty"},
+        {{"print", "DM", "-o", out}, "no DSC header"},
+        {{"print", "BADPS", "--pages", "2", "-o", out}, "excludes"},
+        {{"print", "-o", "-"}, "existing job only"},
     };
     std::map<std::string, std::string> before;
     for (const auto& [name, path] : files)
@@ -133,6 +140,50 @@ TEST_F(KlvpsTest, PrintAndPreview) {
     EXPECT_NE(missing.exitStatus, 0);
     EXPECT_NE(missing.output.find("no page 3"), std::string::npos) << missing.output;
     EXPECT_FALSE(fs::exists(png + "3"));
+}
+
+// An existing job, with CR LF line endings as Windows applications write
+// them; its second page has no page setup of its own.
+const char kExistingJob[] =
+    "%!PS-Adobe-3.0\r\n%%Pages: 2\r\n%%EndComments\r\n%%BeginProlog\r\n%%EndProlog\r\n"
+    "%%BeginSetup\r\n%%EndSetup\r\n%%Page: 1 1\r\n%%BeginPageSetup\r\n%%EndPageSetup\r\n"
+    "showpage\r\n%%Page: 2 2\r\nshowpage\r\n%%Trailer\r\n%%EOF\r\n";
+
+TEST_F(KlvpsTest, PrintsAnExistingJobThroughThePlugin) {
+    const std::string input = (dir.Path() / "Memo.ps").string(), output = (dir.Path() / "out.ps").string();
+    std::ofstream(input, std::ios::binary) << kExistingJob;
+    const ProcessResult print = Klvps({"print", input, "--devmode", devmode, "--set", "sWatermarkOn=1",
+                                       "--user", "alice", "--job-id", "7", "-o", output});
+    ASSERT_EQ(print.exitStatus, 0) << print.output;
+    EXPECT_NE(print.output.find("2 pages"), std::string::npos) << print.output;
+    const std::string job = Slurp(output);
+    // The accounting block bills the user, with the file's name as the
+    // document, before the end of the header comments.
+    const std::size_t billed = job.find("(alice) /ZUDurareDirod");
+    ASSERT_NE(billed, std::string::npos) << job;
+    EXPECT_LT(billed, job.find("%%EndComments\r\n"));
+    EXPECT_NE(job.find("(Memo.ps) /ZUDurareDirod"), std::string::npos);
+    // The watermark on both pages, the second in a page setup added for it.
+    const std::string invoke = "%%BeginPageSetup\r\nuserdict /DrawWaterMark get exec\r\n";
+    EXPECT_EQ(job.find(invoke), job.find("%%Page: 1 1\r\n") + 13);
+    EXPECT_EQ(job.find(invoke, job.find("%%Page: 2 2")), job.find("%%Page: 2 2\r\n") + 13);
+    EXPECT_TRUE(job.ends_with("showpage\r\n%%Trailer\r\n%%EOF\r\n"));
+    EXPECT_TRUE(klv::testing::RunGhostscript(job, {"-sDEVICE=nullpage"}).ok);
+
+    // The same bytes streamed to standard output.
+    const ProcessResult streamed = RunProcess(
+        {"sh", "-c",
+         "\"$0\" print \"$1\" --devmode \"$2\" --set sWatermarkOn=1 --user alice --job-id 7 -o - 2>/dev/null",
+         KLVPS_TOOL_PATH, input, devmode});
+    ASSERT_EQ(streamed.exitStatus, 0);
+    EXPECT_EQ(streamed.output, job);
+
+    // A job without a DSC header is copied when asked.
+    const std::string plain = (dir.Path() / "plain.ps").string();
+    std::ofstream(plain, std::ios::binary) << "%!\n0 0 moveto showpage\n";
+    const ProcessResult copied = Klvps({"print", plain, "--pass-through", "-o", output});
+    ASSERT_EQ(copied.exitStatus, 0) << copied.output;
+    EXPECT_EQ(Slurp(output), "%!\n0 0 moveto showpage\n");
 }
 
 TEST(KlvpsInfoTest, HelpAndInfo) {

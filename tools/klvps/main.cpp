@@ -4,6 +4,7 @@
 #include "platform/host/host.h"
 #include "testing/ghostscript.h"
 #include "tools/klvps/devmode_fields.h"
+#include "tools/klvps/print_job.h"
 #include "tools/simulator/simulator.h"
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <unistd.h>
 
 #ifndef KLVPS_DEFAULT_PLUGIN
 #define KLVPS_DEFAULT_PLUGIN "libklvps.so"
@@ -87,7 +89,40 @@ struct PrintOptions {
     int dpi = 600;
     int codepage = 0;
     std::string output;
+    std::string input; // an existing PostScript job; without one a sample job is printed
+    bool passThrough = false;
+    bool documentGiven = false;
 };
+
+// Prints an existing job through the plug-in, streaming it from the input
+// to the output.
+void PrintExisting(klv::sim::Simulator& sim, const PrintOptions& o, const std::vector<std::uint8_t>& block) {
+    klv::cli::ExistingJob job;
+    job.input = o.input;
+    job.output = o.output;
+    job.passThrough = o.passThrough;
+    job.setup.user = o.user;
+    job.setup.document = o.documentGiven ? o.document : fs::path(o.input).filename().string();
+    job.setup.jobId = o.jobId;
+    job.setup.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.setup.dpi = o.dpi;
+    if (!block.empty())
+        job.setup.devmode = block;
+
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const klv::cli::ExistingJobResult result = klv::cli::PrintExistingJob(sim, job, [&](int page) {
+        if (terminal)
+            std::cerr << "klvps: page " << page << "\r" << std::flush;
+    });
+    for (const std::string& warning : result.warnings)
+        std::cerr << "klvps: warning: " << warning << "\n";
+    if (!result.ok)
+        throw Failure{result.error};
+    if (sim.Close() != S_OK)
+        std::cerr << "klvps: warning: the plug-in reports that it cannot be unloaded\n";
+    std::cerr << "klvps: wrote " << (o.output == "-" ? "standard output" : o.output) << " (" << result.pages
+              << (result.pages == 1 ? " page, " : " pages, ") << result.bytesRead << " bytes read)\n";
+}
 
 void Print(const PrintOptions& o) {
     if (o.codepage != 0) {
@@ -110,6 +145,10 @@ void Print(const PrintOptions& o) {
             throw Failure{error};
     }
     ApplyAll(block, o.sets);
+    if (!o.input.empty()) {
+        PrintExisting(sim, o, block);
+        return;
+    }
 
     std::vector<std::string> lines = o.text;
     if (lines.empty())
@@ -219,23 +258,35 @@ int main(int argc, char** argv) {
     PrintOptions print;
     print.plugin = DefaultPlugin();
     CLI::App* printCmd =
-        app.add_subcommand("print", "Print a sample job through the driver simulator and the "
-                                    "plug-in, writing the PostScript job to a file.");
+        app.add_subcommand("print", "Print a PostScript job through the driver simulator and the plug-in: "
+                                    "an existing DSC job given as INPUT, else a sample job.");
+    printCmd
+        ->add_option("input", print.input,
+                     "An existing DSC PostScript job: the plug-in's text goes in at its injection "
+                     "points and every other byte is kept")
+        ->check(CLI::ExistingFile);
+    printCmd->add_flag("--pass-through", print.passThrough,
+                       "Copy an INPUT without a DSC header unchanged instead of refusing it");
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
     printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
         ->check(CLI::ExistingFile);
     printCmd->add_option("--set", print.sets, setHelp)->allow_extra_args(false);
     printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();
-    printCmd->add_option("--document", print.document, "Document name of the spooler job")
+    printCmd
+        ->add_option("--document", print.document,
+                     "Document name of the spooler job (default for INPUT: its file name)")
         ->capture_default_str();
     printCmd->add_option("--job-id", print.jobId, "Spooler job id")
         ->check(CLI::Range(1u, 0x7FFFFFFFu))
         ->capture_default_str();
-    printCmd->add_option("--pages", print.pages, "Number of pages")
+    printCmd->add_option("--pages", print.pages, "Number of pages of the sample job")
         ->check(CLI::Range(1, 10000))
-        ->capture_default_str();
-    printCmd->add_option("--text", print.text, "A text line printed on every page (repeatable)")
-        ->allow_extra_args(false);
+        ->capture_default_str()
+        ->excludes("input");
+    printCmd
+        ->add_option("--text", print.text, "A text line printed on every page of the sample job (repeatable)")
+        ->allow_extra_args(false)
+        ->excludes("input");
     printCmd->add_option("--paper", print.paper, "Paper size")
         ->check(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
         ->transform(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
@@ -247,7 +298,10 @@ int main(int argc, char** argv) {
         ->add_option("--codepage", print.codepage,
                      "ANSI code page the plug-in converts text to (default: $KLVPS_ANSI_CODEPAGE, else 1252)")
         ->check(CLI::Range(1, 65535));
-    printCmd->add_option("-o,--output", print.output, "PostScript file to write")->required();
+    printCmd
+        ->add_option("-o,--output", print.output,
+                     "PostScript file to write; - for standard output (INPUT only)")
+        ->required();
 
     std::string previewInput, previewOutput;
     int previewPage = 1, previewDpi = 72;
@@ -304,6 +358,9 @@ int main(int argc, char** argv) {
     }
 
     try {
+        print.documentGiven = printCmd->count("--document") > 0;
+        if (printCmd->parsed() && print.output == "-" && print.input.empty())
+            throw Failure{"print: standard output (-o -) takes an existing job only"};
         if (printCmd->parsed())
             Print(print);
         else if (previewCmd->parsed())
