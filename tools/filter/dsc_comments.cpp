@@ -105,6 +105,10 @@ bool IsJobLanguageLine(std::string_view line) {
     return line.find_first_not_of(" \t\f") == std::string_view::npos;
 }
 
+bool IsJobEndLine(std::string_view line) {
+    return line.starts_with('\x04') || line.starts_with(kUniversalExit);
+}
+
 std::optional<DataCount> ParseDataCount(std::string_view line, LineKind kind) {
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos)

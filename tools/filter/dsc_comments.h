@@ -39,6 +39,10 @@ bool IsDscHeaderLine(std::string_view line);
 // command, a universal exit language sequence, ^D or a blank line.
 bool IsJobLanguageLine(std::string_view line);
 
+// A line that ends a job in a job language wrapper: ^D or a universal exit
+// language sequence first.
+bool IsJobEndLine(std::string_view line);
+
 // The size of a data section: a count of bytes, or of lines.
 struct DataCount {
     std::uint64_t count = 0;

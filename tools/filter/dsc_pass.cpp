@@ -68,6 +68,8 @@ private:
     int documentDepth_ = 0;
     bool failed_ = false;
     std::optional<long> declaredPages_;
+    // The last lines read were the job language that closes a wrapped job.
+    bool wrapperClosed_ = false;
 };
 
 void Pass::Fail(std::string message) {
@@ -347,15 +349,19 @@ void Pass::HandleLine(const LinePiece& line) {
 void Pass::Finish() {
     if (section_ == Section::kTail)
         return;
-    result_.truncated = true;
-    std::string where;
-    if (documentDepth_ > 0)
-        where = " inside an embedded document";
-    else if (result_.pages > 0)
-        where = " in page " + std::to_string(result_.pages);
-    result_.warnings.push_back(
-        "the job ends" + where +
-        " without %%Trailer or %%EOF; it may be truncated, and was processed to its end");
+    // A wrapped job that ends with its job language has ended, even without
+    // %%EOF; nothing is added after that end.
+    if (!wrapperClosed_) {
+        result_.truncated = true;
+        std::string where;
+        if (documentDepth_ > 0)
+            where = " inside an embedded document";
+        else if (result_.pages > 0)
+            where = " in page " + std::to_string(result_.pages);
+        result_.warnings.push_back(
+            "the job ends" + where +
+            " without %%Trailer or %%EOF; it may be truncated, and was processed to its end");
+    }
     std::string missing;
     for (InjectionPoint point : {kComments, kBeginProlog, kEndProlog, kBeginSetup, kBeginPageSetup}) {
         if (result_.served.count(point) == 0)
@@ -373,6 +379,11 @@ DscResult Pass::Run() {
                 Copy(line.bytes); // the rest of a line longer than the cap
                 continue;
             }
+            const std::string_view bare = WithoutEnding(line.bytes);
+            if (documentDepth_ == 0 && IsJobEndLine(bare))
+                wrapperClosed_ = true;
+            else if (!bare.empty())
+                wrapperClosed_ = false;
             HandleLine(line);
         }
         if (!failed_)

@@ -511,6 +511,13 @@ TEST(DscPass, ReportsTheJobAsTruncatedOnlyWhenItLacksItsEnd) {
     EXPECT_TRUE(cut.result.truncated);
     // Nothing is added after the end of a truncated job.
     EXPECT_TRUE(cut.output.ends_with("showpage\n"));
+    // A wrapped job without %%EOF ends with its job language.
+    const std::string wrapped =
+        "%!PS-Adobe-3.0\r\n%%Page: 1 1\r\nshowpage\r\n\x04\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X";
+    const test::Recorded closed = RunMarked(wrapped);
+    EXPECT_FALSE(closed.result.truncated);
+    EXPECT_TRUE(closed.output.ends_with("showpage\r\n\x04\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X"));
+    EXPECT_EQ(closed.job, wrapped);
 }
 
 TEST(DscPass, StopsWhenTheOutputFails) {
