@@ -17,56 +17,52 @@ using test::Marker;
 using test::RunMarked;
 using namespace std::string_literals;
 
-// Jobs are written with "\n" and "{N}" for the marker of point N; they are
-// run once with each line ending.
-std::string Expand(std::string_view text, std::string_view eol) {
+// A job as the pass should leave it, written with "\n" line breaks: "{N}"
+// stands for the text injected at point N, and a line that starts with "+"
+// (after any such text) was added by the pass. The job the pass reads is
+// the same without both.
+struct ExpectedJob {
+    std::string input;
+    std::string output;
+};
+
+ExpectedJob Expand(std::string_view text, std::string_view eol) {
     if (text.starts_with('\n'))
         text.remove_prefix(1);
-    std::string out;
+    ExpectedJob job;
+    bool lineStart = true;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            out += eol;
-        } else if (text[i] == '{') {
+        const char c = text[i];
+        if (c == '{') {
             const std::size_t close = text.find('}', i);
-            out += Marker(
-                static_cast<InjectionPoint>(std::stoul(std::string(text.substr(i + 1, close - i - 1)))), eol);
+            const auto point =
+                static_cast<InjectionPoint>(std::stoul(std::string(text.substr(i + 1, close - i))));
+            job.output += Marker(point, eol);
             i = close;
-        } else {
-            out += text[i];
+            continue;
         }
+        if (lineStart && c == '+') {
+            const std::size_t lineEnd = text.find('\n', i);
+            job.output += std::string(text.substr(i + 1, lineEnd - i - 1)) + std::string(eol);
+            i = lineEnd;
+            continue;
+        }
+        const std::string bytes = c == '\n' ? std::string(eol) : std::string(1, c);
+        job.input += bytes;
+        job.output += bytes;
+        lineStart = c == '\n';
     }
-    return out;
+    return job;
 }
 
 struct PlacementCase {
     const char* name;
-    const char* input;
-    const char* expected;
+    const char* job;
     int pages;
 };
 
 const PlacementCase kPlacementCases[] = {
     {"every section present", R"(
-%!PS-Adobe-3.0
-%%Pages: 2
-%%EndComments
-%%BeginProlog
-/x 1 def
-%%EndProlog
-%%BeginSetup
-%%EndSetup
-%%Page: 1 1
-%%BeginPageSetup
-%%EndPageSetup
-showpage
-%%Page: 2 2
-%%BeginPageSetup
-%%EndPageSetup
-showpage
-%%Trailer
-%%EOF
-)",
-     R"(
 %!PS-Adobe-3.0
 %%Pages: 2
 {11}%%EndComments
@@ -90,44 +86,25 @@ showpage
     {"header ends at code without %%EndComments; no prolog, setup or page setup", R"(
 %!PS-Adobe-2.0
 %%Title: memo
+{11}+%%EndComments
 /x 1 def
++%%BeginProlog
+{14}{15}+%%EndProlog
++%%BeginSetup
+{16}+%%EndSetup
 %%Page: 1 1
-showpage
-%%EOF
-)",
-     R"(
-%!PS-Adobe-2.0
-%%Title: memo
-{11}%%EndComments
-/x 1 def
-%%BeginProlog
-{14}{15}%%EndProlog
-%%BeginSetup
-{16}%%EndSetup
-%%Page: 1 1
-%%BeginPageSetup
-{101}%%EndPageSetup
++%%BeginPageSetup
+{101}+%%EndPageSetup
 showpage
 %%EOF
 )",
      1},
     {"header ends at %%BeginProlog; prolog never closed", R"(
 %!PS-Adobe-3.0
-%%BeginProlog
-/x 1 def
-%%BeginSetup
-%%EndSetup
-%%Page: 1 1
-%%BeginPageSetup
-showpage
-%%EOF
-)",
-     R"(
-%!PS-Adobe-3.0
-{11}%%EndComments
+{11}+%%EndComments
 %%BeginProlog
 {14}/x 1 def
-{15}%%EndProlog
+{15}+%%EndProlog
 %%BeginSetup
 {16}%%EndSetup
 %%Page: 1 1
@@ -138,36 +115,18 @@ showpage
      1},
     {"prolog with only its end comment", R"(
 %!PS-Adobe-2.0
-%%EndComments
-/x 1 def
-%%EndProlog
-%%Page: 1 1
-showpage
-)",
-     R"(
-%!PS-Adobe-2.0
 {11}%%EndComments
 /x 1 def
 {14}{15}%%EndProlog
-%%BeginSetup
-{16}%%EndSetup
++%%BeginSetup
+{16}+%%EndSetup
 %%Page: 1 1
-%%BeginPageSetup
-{101}%%EndPageSetup
++%%BeginPageSetup
+{101}+%%EndPageSetup
 showpage
 )",
      1},
     {"code between the header and the prolog", R"(
-%!PS-Adobe-3.0
-%%EndComments
-/a2 200 dict def
-%%BeginProlog
-%%EndProlog
-%%BeginSetup
-%%EndSetup
-%%Trailer
-)",
-     R"(
 %!PS-Adobe-3.0
 {11}%%EndComments
 /a2 200 dict def
@@ -181,36 +140,19 @@ showpage
     {"page comments before the page setup, labels that are not numbers, (atend)", R"(
 %!PS-Adobe-3.0
 %%Pages: (atend)
-%%EndComments
-%%BeginProlog
-%%EndProlog
-%%Page: (1-2) 1
-%%PageBoundingBox: 0 0 595 842
-%%BeginPageSetup
-%%EndPageSetup
-%%Page: (iv) 2
-%%PageOrientation: Portrait
-save
-%%Trailer
-%%Pages: 2
-%%EOF
-)",
-     R"(
-%!PS-Adobe-3.0
-%%Pages: (atend)
 {11}%%EndComments
 %%BeginProlog
 {14}{15}%%EndProlog
-%%BeginSetup
-{16}%%EndSetup
++%%BeginSetup
+{16}+%%EndSetup
 %%Page: (1-2) 1
 %%PageBoundingBox: 0 0 595 842
 %%BeginPageSetup
 {101}%%EndPageSetup
 %%Page: (iv) 2
 %%PageOrientation: Portrait
-%%BeginPageSetup
-{101}%%EndPageSetup
++%%BeginPageSetup
+{101}+%%EndPageSetup
 save
 %%Trailer
 %%Pages: 2
@@ -218,23 +160,6 @@ save
 )",
      2},
     {"only the job's own header counts: a font resource with its own %%EndComments", R"(
-%!PS-Adobe-3.0
-%%EndComments
-%%BeginProlog
-%%EndProlog
-%%BeginSetup
-%%BeginResource: font F
-%!PS-AdobeFont-1.0: F 001
-%%EndComments
-%%BeginProlog
-%%EndResource
-%%EndSetup
-%%Page: 1 1
-%%BeginPageSetup
-%%BeginPageSetup
-%%EOF
-)",
-     R"(
 %!PS-Adobe-3.0
 {11}%%EndComments
 %%BeginProlog
@@ -254,44 +179,14 @@ save
      1},
     {"embedded documents, nested, are not read", R"(
 %!PS-Adobe-3.0
-%%EndComments
-%%BeginProlog
-%%EndProlog
-%%BeginSetup
-%%EndSetup
-%%Page: 1 1
-%%BeginDocument: fig.eps
-%!PS-Adobe-3.0 EPSF-3.0
-%%EndComments
-%%BeginProlog
-%%EndProlog
-%%BeginSetup
-%%Page: 1 1
-%%BeginPageSetup
-%%BeginDocument: inner.eps
-%!PS-Adobe-3.0 EPSF-3.0
-%%Page: 1 1
-%%EndDocument
-%%Trailer
-%%EOF
-%%EndDocument
-showpage
-%%Page: 2 2
-%%BeginPageSetup
-showpage
-%%Trailer
-%%EOF
-)",
-     R"(
-%!PS-Adobe-3.0
 {11}%%EndComments
 %%BeginProlog
 {14}{15}%%EndProlog
 %%BeginSetup
 {16}%%EndSetup
 %%Page: 1 1
-%%BeginPageSetup
-{101}%%EndPageSetup
++%%BeginPageSetup
+{101}+%%EndPageSetup
 %%BeginDocument: fig.eps
 %!PS-Adobe-3.0 EPSF-3.0
 %%EndComments
@@ -319,23 +214,14 @@ showpage
      "\x1b%-12345X@PJL JOB\n"
      "@PJL ENTER LANGUAGE = POSTSCRIPT\n"
      "%!PS-Adobe-3.0\n"
-     "%%EndComments\n"
-     "%%Page: 1 1\n"
-     "showpage\n"
-     "%%EOF\n"
-     "\x04\x1b%-12345X@PJL EOJ\n"
-     "\x1b%-12345X",
-     "\x1b%-12345X@PJL JOB\n"
-     "@PJL ENTER LANGUAGE = POSTSCRIPT\n"
-     "%!PS-Adobe-3.0\n"
      "{11}%%EndComments\n"
-     "%%BeginProlog\n"
-     "{14}{15}%%EndProlog\n"
-     "%%BeginSetup\n"
-     "{16}%%EndSetup\n"
+     "+%%BeginProlog\n"
+     "{14}{15}+%%EndProlog\n"
+     "+%%BeginSetup\n"
+     "{16}+%%EndSetup\n"
      "%%Page: 1 1\n"
-     "%%BeginPageSetup\n"
-     "{101}%%EndPageSetup\n"
+     "+%%BeginPageSetup\n"
+     "{101}+%%EndPageSetup\n"
      "showpage\n"
      "%%EOF\n"
      "\x04\x1b%-12345X@PJL EOJ\n"
@@ -353,11 +239,11 @@ TEST(DscPass, InjectsWhereTheDriverDoesInEveryLineEnding) {
     for (const LineEnding& ending : kLineEndings) {
         for (const PlacementCase& c : kPlacementCases) {
             SCOPED_TRACE(std::string(c.name) + ", " + ending.name);
-            const std::string input = Expand(c.input, ending.eol);
-            const test::Recorded r = RunMarked(input);
+            const ExpectedJob job = Expand(c.job, ending.eol);
+            const test::Recorded r = RunMarked(job.input);
             ASSERT_TRUE(r.result.ok) << r.result.error;
-            EXPECT_EQ(r.output, Expand(c.expected, ending.eol));
-            EXPECT_EQ(r.job, input);
+            EXPECT_EQ(r.output, job.output);
+            EXPECT_EQ(r.job, job.input);
             EXPECT_EQ(r.result.pages, c.pages);
             EXPECT_EQ(r.result.lineEnding, ending.eol);
             // Each job-level point once, the page setup once per page.
