@@ -90,21 +90,26 @@ void Pass::Inject(InjectionPoint point) {
     const std::string text = inject_(point);
     if (text.empty())
         return;
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            converted += result_.lineEnding;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            converted += c;
+    if (options_.insertedLineEndings == InsertedLineEndings::kAsWritten) {
+        Emit(text, Origin::kInserted);
+    } else {
+        std::string converted;
+        converted.reserve(text.size() + text.size() / 8);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '\r' || c == '\n') {
+                converted += result_.lineEnding;
+                if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                    ++i;
+            } else {
+                converted += c;
+            }
         }
+        Emit(converted, Origin::kInserted);
     }
+    // The job's next line must still start a line.
     if (text.back() != '\r' && text.back() != '\n')
-        converted += result_.lineEnding;
-    Emit(converted, Origin::kInserted);
+        Emit(result_.lineEnding, Origin::kInserted);
 }
 
 void Pass::InjectAfter(const LinePiece& line, InjectionPoint point) {

@@ -25,10 +25,13 @@
 // job, is copied as it is. Bytes before the %!PS-Adobe- line (a job language
 // wrapper) are copied as they are.
 //
-// Inserted text takes the job's line ending: every line break in it (CR LF,
-// LF or CR) is written as the ending of the job's first line, and the text is
-// closed with one when it does not end with a line break. PostScript reads
-// all three breaks alike, also inside strings.
+// Line endings: the comments the pass adds, and the line break that closes an
+// inserted text that does not end with one, take the job's line ending (that
+// of its first line). The inserted text itself is written as the callback
+// returned it, by default: those are the bytes the driver would have written
+// into the job, line breaks included. With kJobs every line break in it (CR
+// LF, LF or CR) is written as the job's ending instead; PostScript reads all
+// three alike, also inside strings.
 #pragma once
 
 #include <cstdint>
@@ -76,12 +79,18 @@ private:
     std::ostream& out_;
 };
 
+enum class InsertedLineEndings {
+    kAsWritten, // the text's own bytes
+    kJobs,      // every line break as the job's line ending
+};
+
 struct DscOptions {
     // A job without a DSC header is copied unchanged instead of refused.
     bool passThroughNonDsc = false;
     // Lines longer than this are passed through in pieces and never read as
     // comments.
     std::size_t lineCap = 64 * 1024;
+    InsertedLineEndings insertedLineEndings = InsertedLineEndings::kAsWritten;
     // Called as each page of the job begins.
     std::function<void(int page)> onPage;
 };

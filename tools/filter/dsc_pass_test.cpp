@@ -18,7 +18,8 @@ using test::RunMarked;
 using namespace std::string_literals;
 
 // A job as the pass should leave it, written with "\n" line breaks: "{N}"
-// stands for the text injected at point N, and a line that starts with "+"
+// stands for the text injected at point N (with its own CR LF, or the job's
+// line ending), and a line that starts with "+"
 // (after any such text) was added by the pass. The job the pass reads is
 // the same without both.
 struct ExpectedJob {
@@ -26,7 +27,7 @@ struct ExpectedJob {
     std::string output;
 };
 
-ExpectedJob Expand(std::string_view text, std::string_view eol) {
+ExpectedJob Expand(std::string_view text, std::string_view eol, InsertedLineEndings mode) {
     if (text.starts_with('\n'))
         text.remove_prefix(1);
     ExpectedJob job;
@@ -37,7 +38,7 @@ ExpectedJob Expand(std::string_view text, std::string_view eol) {
             const std::size_t close = text.find('}', i);
             const auto point =
                 static_cast<InjectionPoint>(std::stoul(std::string(text.substr(i + 1, close - i))));
-            job.output += Marker(point, eol);
+            job.output += mode == InsertedLineEndings::kJobs ? Marker(point, eol) : test::MarkerText(point);
             i = close;
             continue;
         }
@@ -236,36 +237,52 @@ struct LineEnding {
 const LineEnding kLineEndings[] = {{"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}};
 
 TEST(DscPass, InjectsWhereTheDriverDoesInEveryLineEnding) {
-    for (const LineEnding& ending : kLineEndings) {
-        for (const PlacementCase& c : kPlacementCases) {
-            SCOPED_TRACE(std::string(c.name) + ", " + ending.name);
-            const ExpectedJob job = Expand(c.job, ending.eol);
-            const test::Recorded r = RunMarked(job.input);
-            ASSERT_TRUE(r.result.ok) << r.result.error;
-            EXPECT_EQ(r.output, job.output);
-            EXPECT_EQ(r.job, job.input);
-            EXPECT_EQ(r.result.pages, c.pages);
-            EXPECT_EQ(r.result.lineEnding, ending.eol);
-            // Each job-level point once, the page setup once per page.
-            for (InjectionPoint point : {kComments, kBeginProlog, kEndProlog, kBeginSetup})
-                EXPECT_EQ(r.result.served.count(point), 1u) << point;
-            EXPECT_EQ(r.result.served.count(kBeginPageSetup) ? r.result.served.at(kBeginPageSetup) : 0,
-                      c.pages);
+    for (const InsertedLineEndings mode : {InsertedLineEndings::kAsWritten, InsertedLineEndings::kJobs}) {
+        for (const LineEnding& ending : kLineEndings) {
+            for (const PlacementCase& c : kPlacementCases) {
+                SCOPED_TRACE(std::string(c.name) + ", " + ending.name +
+                             (mode == InsertedLineEndings::kJobs ? ", converted" : ""));
+                const ExpectedJob job = Expand(c.job, ending.eol, mode);
+                DscOptions options;
+                options.insertedLineEndings = mode;
+                const test::Recorded r = RunMarked(job.input, options);
+                ASSERT_TRUE(r.result.ok) << r.result.error;
+                EXPECT_EQ(r.output, job.output);
+                EXPECT_EQ(r.job, job.input);
+                EXPECT_EQ(r.result.pages, c.pages);
+                EXPECT_EQ(r.result.lineEnding, ending.eol);
+                // Each job-level point once, the page setup once per page.
+                for (InjectionPoint point : {kComments, kBeginProlog, kEndProlog, kBeginSetup})
+                    EXPECT_EQ(r.result.served.count(point), 1u) << point;
+                EXPECT_EQ(r.result.served.count(kBeginPageSetup) ? r.result.served.at(kBeginPageSetup) : 0,
+                          c.pages);
+            }
         }
     }
 }
 
-TEST(DscPass, ClosesInjectedTextWithTheJobsLineEnding) {
-    const std::string input = "%!PS-Adobe-3.0\r%%EndComments\r%%Trailer\r";
-    std::istringstream in(input);
-    std::ostringstream out;
-    StreamOutput output(out);
-    const DscResult r = RunDscPass(in, output, [](InjectionPoint p) {
-        return p == kComments ? std::string("a\r\nb\nc") : std::string();
-    });
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(out.str(), "%!PS-Adobe-3.0\ra\rb\rc\r%%EndComments\r%%BeginProlog\r%%EndProlog\r"
-                         "%%BeginSetup\r%%EndSetup\r%%Trailer\r");
+TEST(DscPass, ClosesInjectedTextThatLacksALineBreak) {
+    const struct {
+        InsertedLineEndings mode;
+        const char* expected;
+    } cases[] = {
+        {InsertedLineEndings::kAsWritten, "%!PS-Adobe-3.0\ra\r\nb\nc\r%%EndComments\r"},
+        {InsertedLineEndings::kJobs, "%!PS-Adobe-3.0\ra\rb\rc\r%%EndComments\r"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in("%!PS-Adobe-3.0\r%%EndComments\r%%Trailer\r");
+        std::ostringstream out;
+        StreamOutput output(out);
+        DscOptions options;
+        options.insertedLineEndings = c.mode;
+        const DscResult r = RunDscPass(
+            in, output,
+            [](InjectionPoint p) { return p == kComments ? std::string("a\r\nb\nc") : std::string(); },
+            options);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(out.str(), std::string(c.expected) +
+                                 "%%BeginProlog\r%%EndProlog\r%%BeginSetup\r%%EndSetup\r%%Trailer\r");
+    }
 }
 
 // A job whose data sections hold lines that would be read as its structure.
@@ -313,7 +330,8 @@ TEST(DscPass, SkipsDataSectionsByTheirCounts) {
         EXPECT_EQ(r.result.pages, 2);
         EXPECT_EQ(r.result.served.at(kBeginPageSetup), 2);
         EXPECT_EQ(r.result.served.at(kEndProlog), 1);
-        EXPECT_EQ(Count(r.output, Marker(kEndProlog) + "%%EndProlog\n%%BeginSetup\n" + Marker(kBeginSetup)),
+        EXPECT_EQ(Count(r.output, test::MarkerText(kEndProlog) + "%%EndProlog\n%%BeginSetup\n" +
+                                      test::MarkerText(kBeginSetup)),
                   1);
         EXPECT_FALSE(r.result.truncated);
     }

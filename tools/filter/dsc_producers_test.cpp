@@ -22,7 +22,7 @@ using klv::testing::ProcessResult;
 using klv::testing::RunProcess;
 using klv::testing::TempDir;
 using test::Count;
-using test::Marker;
+using test::MarkerText;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -130,7 +130,7 @@ void ExpectPlacement(const std::string& output, const std::string& eol) {
         {kBeginPageSetup, "%%BeginPageSetup", ""},
     };
     for (const Rule& rule : rules) {
-        const std::string marker = Marker(rule.point, eol);
+        const std::string marker = MarkerText(rule.point);
         for (std::size_t at = output.find(marker); at != std::string::npos;
              at = output.find(marker, at + 1)) {
             SCOPED_TRACE("point " + std::to_string(rule.point) + " at byte " + std::to_string(at));
@@ -169,8 +169,8 @@ void CheckJob(const std::string& job) {
     EXPECT_FALSE(r.result.truncated);
     ASSERT_GT(r.result.pages, 0);
     for (InjectionPoint point : {kComments, kBeginProlog, kEndProlog, kBeginSetup})
-        EXPECT_EQ(Count(r.output, Marker(point, r.result.lineEnding)), 1) << point;
-    EXPECT_EQ(Count(r.output, Marker(kBeginPageSetup, r.result.lineEnding)), r.result.pages);
+        EXPECT_EQ(Count(r.output, MarkerText(point)), 1) << point;
+    EXPECT_EQ(Count(r.output, MarkerText(kBeginPageSetup)), r.result.pages);
     ExpectPlacement(r.output, r.result.lineEnding);
 
     const GsPages before = RunPages(job);

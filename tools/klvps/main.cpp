@@ -91,6 +91,7 @@ struct PrintOptions {
     std::string output;
     std::string input; // an existing PostScript job; without one a sample job is printed
     bool passThrough = false;
+    bool jobLineEndings = false;
     bool documentGiven = false;
 };
 
@@ -101,6 +102,7 @@ void PrintExisting(klv::sim::Simulator& sim, const PrintOptions& o, const std::v
     job.input = o.input;
     job.output = o.output;
     job.passThrough = o.passThrough;
+    job.jobLineEndings = o.jobLineEndings;
     job.setup.user = o.user;
     job.setup.document = o.documentGiven ? o.document : fs::path(o.input).filename().string();
     job.setup.jobId = o.jobId;
@@ -267,6 +269,10 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     printCmd->add_flag("--pass-through", print.passThrough,
                        "Copy an INPUT without a DSC header unchanged instead of refusing it");
+    printCmd->add_flag(
+        "--job-line-endings", print.jobLineEndings,
+        "Write the line breaks of the plug-in's text with INPUT's line ending (by default they "
+        "are kept as the driver writes them)");
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
     printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
         ->check(CLI::ExistingFile);

@@ -55,6 +55,8 @@ ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob&
 
     filter::DscOptions options;
     options.passThroughNonDsc = job.passThrough;
+    if (job.jobLineEndings)
+        options.insertedLineEndings = filter::InsertedLineEndings::kJobs;
     options.onPage = [&](int page) {
         if (page > 1)
             session.SendPage();

@@ -17,7 +17,10 @@ struct ExistingJob {
     std::string input;        // a PostScript file
     std::string output;       // a file, written whole or not at all; "-" for standard output
     bool passThrough = false; // copy a job without a DSC header unchanged instead of refusing it
-    sim::JobSetup setup;      // user, document, job id, device mode
+    // Write the line breaks of the plug-in's text as the job's line ending
+    // rather than as the plug-in wrote them.
+    bool jobLineEndings = false;
+    sim::JobSetup setup; // user, document, job id, device mode
 };
 
 struct ExistingJobResult {
