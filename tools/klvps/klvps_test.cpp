@@ -186,6 +186,39 @@ TEST_F(KlvpsTest, PrintsAnExistingJobThroughThePlugin) {
     EXPECT_EQ(Slurp(output), "%!\n0 0 moveto showpage\n");
 }
 
+TEST_F(KlvpsTest, PrintsPdfFilesThroughGhostscript) {
+    const std::string pdf = "/usr/share/cups/data/default-testpage.pdf";
+    if (!fs::exists(pdf))
+        GTEST_SKIP() << pdf << " is not installed";
+    const std::string output = (dir.Path() / "out.ps").string();
+    const ProcessResult print = Klvps({"print", pdf, "--set", "sWatermarkOn=1", "-o", output});
+    ASSERT_EQ(print.exitStatus, 0) << print.output;
+    const std::string job = Slurp(output);
+    EXPECT_EQ(job.rfind("%!PS-Adobe-3.0", 0), 0u);
+    EXPECT_NE(job.find("(default-testpage.pdf) /ZUDurareDirod"), std::string::npos);
+    EXPECT_NE(job.find("%%BeginPageSetup\nuserdict /DrawWaterMark get exec\r\n"), std::string::npos);
+
+    const std::string notPdf = (dir.Path() / "notes.pdf").string(),
+                      damaged = (dir.Path() / "damaged.pdf").string();
+    std::ofstream(notPdf) << "just text\n";
+    std::ofstream(damaged) << "%PDF-1.4\n1 0 obj\n<< /Type /Catalog";
+    const struct {
+        std::vector<std::string> command;
+        const char* message;
+    } failures[] = {
+        {{KLVPS_TOOL_PATH, "print", notPdf, "-o", output + "2"}, "is not one"},
+        {{KLVPS_TOOL_PATH, "print", damaged, "-o", output + "2"}, "damaged"},
+        {{"env", "KLVPS_GS=/nonexistent/gs", KLVPS_TOOL_PATH, "print", pdf, "-o", output + "2"},
+         "needs Ghostscript"},
+    };
+    for (const auto& f : failures) {
+        const ProcessResult r = RunProcess(f.command);
+        EXPECT_NE(r.exitStatus, 0) << f.message;
+        EXPECT_NE(r.output.find(f.message), std::string::npos) << r.output;
+        EXPECT_FALSE(fs::exists(output + "2")) << f.message;
+    }
+}
+
 TEST(KlvpsInfoTest, HelpAndInfo) {
     const ProcessResult help = Klvps({"--help"});
     EXPECT_EQ(help.exitStatus, 0);

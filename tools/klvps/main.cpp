@@ -3,6 +3,7 @@
 // Ghostscript, and creates, shows and edits private device-mode files.
 #include "platform/host/host.h"
 #include "testing/ghostscript.h"
+#include "tools/filter/dsc_pass.h"
 #include "tools/klvps/devmode_fields.h"
 #include "tools/klvps/print_job.h"
 #include "tools/simulator/simulator.h"
@@ -14,6 +15,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
+#include <sstream>
 #include <unistd.h>
 
 #ifndef KLVPS_DEFAULT_PLUGIN
@@ -95,11 +98,82 @@ struct PrintOptions {
     bool documentGiven = false;
 };
 
+// A PDF file has "%PDF-" within its first 1024 bytes.
+bool IsPdf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head.find("%PDF-") != std::string::npos;
+}
+
+bool HasPdfName(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".pdf";
+}
+
+// The lines of Ghostscript's output that report errors.
+std::string GhostscriptErrors(const std::string& output) {
+    std::string errors;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("Error") != std::string::npos)
+            errors += "\n  " + line.substr(line.find_first_not_of(' '));
+    }
+    return errors;
+}
+
+// Converts a PDF file to DSC PostScript with Ghostscript's ps2write device.
+// Throws when Ghostscript cannot run or the PDF yields no page.
+void ConvertPdf(const std::string& pdf, const fs::path& postscript) {
+    const std::string gs = klv::testing::GhostscriptProgram();
+    std::cerr << "klvps: converting " << pdf << " to PostScript with Ghostscript\n";
+    const klv::testing::ProcessResult run =
+        klv::testing::RunProcess({gs, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ps2write",
+                                  "-sOutputFile=" + postscript.string(), pdf},
+                                 24 * 3600);
+    if (!run.started)
+        throw Failure{pdf + ": printing a PDF file needs Ghostscript, and " + gs +
+                      " cannot be started (install the ghostscript package, or set KLVPS_GS)"};
+    if (run.exitStatus != 0)
+        throw Failure{pdf + ": Ghostscript cannot convert this PDF file (exit status " +
+                      std::to_string(run.exitStatus) + ")" + GhostscriptErrors(run.output)};
+    // A PDF that Ghostscript cannot read still yields a job, with an empty
+    // page or none; Ghostscript then never says which pages it processes.
+    if (run.output.find("Processing pages ") == std::string::npos)
+        throw Failure{pdf + ": the PDF file is damaged: Ghostscript cannot read its pages" +
+                      GhostscriptErrors(run.output)};
+    std::ifstream in(postscript, std::ios::binary);
+    struct NoOutput : klv::filter::DscOutput {
+        bool Write(std::string_view, klv::filter::Origin) override { return true; }
+    } none;
+    const klv::filter::DscResult pages =
+        klv::filter::RunDscPass(in, none, [](klv::filter::InjectionPoint) { return std::string(); });
+    if (!pages.ok || pages.pages == 0)
+        throw Failure{pdf + ": the PDF file is damaged: Ghostscript found no page in it" +
+                      GhostscriptErrors(run.output)};
+    const std::string errors = GhostscriptErrors(run.output);
+    if (!errors.empty())
+        std::cerr << "klvps: warning: Ghostscript reported errors in " << pdf << "; the job may be incomplete"
+                  << errors << "\n";
+}
+
 // Prints an existing job through the plug-in, streaming it from the input
-// to the output.
+// to the output. A PDF file is converted to PostScript first.
 void PrintExisting(klv::sim::Simulator& sim, const PrintOptions& o, const std::vector<std::uint8_t>& block) {
     klv::cli::ExistingJob job;
     job.input = o.input;
+    job.name = o.input;
+    std::optional<klv::testing::TempDir> converted;
+    if (IsPdf(o.input)) {
+        converted.emplace();
+        job.input = (converted->Path() / "converted.ps").string();
+        ConvertPdf(o.input, job.input);
+    } else if (HasPdfName(o.input)) {
+        throw Failure{o.input + ": the name says PDF, but the file is not one (it has no %PDF- header)"};
+    }
     job.output = o.output;
     job.passThrough = o.passThrough;
     job.jobLineEndings = o.jobLineEndings;
@@ -261,11 +335,12 @@ int main(int argc, char** argv) {
     print.plugin = DefaultPlugin();
     CLI::App* printCmd =
         app.add_subcommand("print", "Print a PostScript job through the driver simulator and the plug-in: "
-                                    "an existing DSC job given as INPUT, else a sample job.");
+                                    "an existing DSC job or PDF file given as INPUT, else a sample job.");
     printCmd
-        ->add_option("input", print.input,
-                     "An existing DSC PostScript job: the plug-in's text goes in at its injection "
-                     "points and every other byte is kept")
+        ->add_option(
+            "input", print.input,
+            "An existing DSC PostScript job, or a PDF file (converted with Ghostscript's ps2write "
+            "first): the plug-in's text goes in at its injection points and every other byte is kept")
         ->check(CLI::ExistingFile);
     printCmd->add_flag("--pass-through", print.passThrough,
                        "Copy an INPUT without a DSC header unchanged instead of refusing it");

@@ -32,9 +32,10 @@ std::string ExplainNoHeader(std::istream& in) {
 ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob& job,
                                    const std::function<void(int page)>& onPage) {
     ExistingJobResult result;
+    const std::string& name = job.name.empty() ? job.input : job.name;
     std::ifstream in(job.input, std::ios::binary);
     if (!in) {
-        result.error = job.input + ": cannot be opened";
+        result.error = name + ": cannot be opened";
         return result;
     }
 
@@ -77,7 +78,7 @@ ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob&
     result.pages = pass.pages;
     result.bytesRead = pass.bytesRead;
     if (!pass.ok) {
-        result.error = job.input + ": " + pass.error;
+        result.error = name + ": " + pass.error;
         if (pass.error.find("no DSC header") != std::string::npos)
             result.error += ExplainNoHeader(in);
         return result;

@@ -15,6 +15,7 @@ namespace klv::cli {
 
 struct ExistingJob {
     std::string input;        // a PostScript file
+    std::string name;         // what messages call it; the input's path when empty
     std::string output;       // a file, written whole or not at all; "-" for standard output
     bool passThrough = false; // copy a job without a DSC header unchanged instead of refusing it
     // Write the line breaks of the plug-in's text as the job's line ending
