@@ -48,7 +48,8 @@ private:
 
     void Copy(std::string_view bytes) { Emit(bytes, Origin::kJob); }
     void Emit(std::string_view bytes, Origin origin);
-    // The injected text of a point, in the job's line ending.
+    // Asks for the text of a point and writes it, its line breaks as the
+    // options say.
     void Inject(InjectionPoint point);
     // Injects after a line that opens a section; a line cut off by the end of
     // the file gets a line ending first.
