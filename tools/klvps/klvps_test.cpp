@@ -76,9 +76,11 @@ TEST_F(KlvpsTest, DevModeNewShowSetRoundTrip) {
 TEST_F(KlvpsTest, BadInputFails) {
     const std::map<std::string, std::string> files = {{"DM", devmode},
                                                       {"SHORT", (dir.Path() / "short.bin").string()},
-                                                      {"BADPS", (dir.Path() / "bad.ps").string()}};
+                                                      {"BADPS", (dir.Path() / "bad.ps").string()},
+                                                      {"EMPTY", (dir.Path() / "empty.ps").string()}};
     std::ofstream(files.at("SHORT"), std::ios::binary) << Slurp(devmode).substr(0, 1767);
     std::ofstream(files.at("BADPS")) << "%!PS\nklvNoSuchOperator showpage\n";
+    std::ofstream(files.at("EMPTY")) << "";
     const std::string out = (dir.Path() / "out").string();
     const struct {
         std::vector<std::string> args;
@@ -100,6 +102,11 @@ TEST_F(KlvpsTest, BadInputFails) {
         {{"preview", "BADPS", "-o", out},
          klv::gs::GhostscriptAvailable() ? "PostScript error /undefined in klvNoSuchOperator"
                                          : "cannot run Ghostscript"},
+        {{"print", "BADPS", "-o", out}, "no DSC header"},
+        {{"print", "EMPTY", "-o", out}, "the job is empty"},
+        {{"print", "DM", "-o", out}, "no DSC header"},
+        {{"print", "BADPS", "--pages", "2", "-o", out}, "excludes"},
+        {{"print", "-o", "-"}, "existing job only"},
     };
     std::map<std::string, std::string> before;
     for (const auto& [name, path] : files)
@@ -151,6 +158,83 @@ TEST_F(KlvpsTest, PrintTrace) {
     ASSERT_EQ(quiet.exitStatus, 0) << quiet.output;
     EXPECT_EQ(quiet.output.find("trace"), std::string::npos) << quiet.output;
     EXPECT_EQ(Slurp(ps), job);
+}
+
+// An existing job, with CR LF line endings as Windows applications write
+// them; its second page has no page setup of its own.
+const char kExistingJob[] =
+    "%!PS-Adobe-3.0\r\n%%Pages: 2\r\n%%EndComments\r\n%%BeginProlog\r\n%%EndProlog\r\n"
+    "%%BeginSetup\r\n%%EndSetup\r\n%%Page: 1 1\r\n%%BeginPageSetup\r\n%%EndPageSetup\r\n"
+    "showpage\r\n%%Page: 2 2\r\nshowpage\r\n%%Trailer\r\n%%EOF\r\n";
+
+TEST_F(KlvpsTest, PrintsAnExistingJobThroughThePlugin) {
+    const std::string input = (dir.Path() / "Memo.ps").string(), output = (dir.Path() / "out.ps").string();
+    std::ofstream(input, std::ios::binary) << kExistingJob;
+    const ProcessResult print = Klvps({"print", input, "--devmode", devmode, "--set", "sWatermarkOn=1",
+                                       "--user", "alice", "--job-id", "7", "-o", output});
+    ASSERT_EQ(print.exitStatus, 0) << print.output;
+    EXPECT_NE(print.output.find("2 pages"), std::string::npos) << print.output;
+    const std::string job = Slurp(output);
+    // The accounting block bills the user, with the file's name as the
+    // document, before the end of the header comments.
+    const std::size_t billed = job.find("(alice) /ZUDurareDirod");
+    ASSERT_NE(billed, std::string::npos) << job;
+    EXPECT_LT(billed, job.find("%%EndComments\r\n"));
+    EXPECT_NE(job.find("(Memo.ps) /ZUDurareDirod"), std::string::npos);
+    // The watermark on both pages, the second in a page setup added for it.
+    const std::string invoke = "%%BeginPageSetup\r\nuserdict /DrawWaterMark get exec\r\n";
+    EXPECT_EQ(job.find(invoke), job.find("%%Page: 1 1\r\n") + 13);
+    EXPECT_EQ(job.find(invoke, job.find("%%Page: 2 2")), job.find("%%Page: 2 2\r\n") + 13);
+    EXPECT_TRUE(job.ends_with("showpage\r\n%%Trailer\r\n%%EOF\r\n"));
+    EXPECT_TRUE(klv::gs::RunGhostscript(job, {"-sDEVICE=nullpage"}).ok);
+
+    // The same bytes streamed to standard output.
+    const ProcessResult streamed = RunProcess(
+        {"sh", "-c",
+         "\"$0\" print \"$1\" --devmode \"$2\" --set sWatermarkOn=1 --user alice --job-id 7 -o - 2>/dev/null",
+         KLVPS_TOOL_PATH, input, devmode});
+    ASSERT_EQ(streamed.exitStatus, 0);
+    EXPECT_EQ(streamed.output, job);
+
+    // A job without a DSC header is copied when asked.
+    const std::string plain = (dir.Path() / "plain.ps").string();
+    std::ofstream(plain, std::ios::binary) << "%!\n0 0 moveto showpage\n";
+    const ProcessResult copied = Klvps({"print", plain, "--pass-through", "-o", output});
+    ASSERT_EQ(copied.exitStatus, 0) << copied.output;
+    EXPECT_EQ(Slurp(output), "%!\n0 0 moveto showpage\n");
+}
+
+TEST_F(KlvpsTest, PrintsPdfFilesThroughGhostscript) {
+    const std::string pdf = "/usr/share/cups/data/default-testpage.pdf";
+    if (!fs::exists(pdf))
+        GTEST_SKIP() << pdf << " is not installed";
+    const std::string output = (dir.Path() / "out.ps").string();
+    const ProcessResult print = Klvps({"print", pdf, "--set", "sWatermarkOn=1", "-o", output});
+    ASSERT_EQ(print.exitStatus, 0) << print.output;
+    const std::string job = Slurp(output);
+    EXPECT_EQ(job.rfind("%!PS-Adobe-3.0", 0), 0u);
+    EXPECT_NE(job.find("(default-testpage.pdf) /ZUDurareDirod"), std::string::npos);
+    EXPECT_NE(job.find("%%BeginPageSetup\nuserdict /DrawWaterMark get exec\r\n"), std::string::npos);
+
+    const std::string notPdf = (dir.Path() / "notes.pdf").string(),
+                      damaged = (dir.Path() / "damaged.pdf").string();
+    std::ofstream(notPdf) << "just text\n";
+    std::ofstream(damaged) << "%PDF-1.4\n1 0 obj\n<< /Type /Catalog";
+    const struct {
+        std::vector<std::string> command;
+        const char* message;
+    } failures[] = {
+        {{KLVPS_TOOL_PATH, "print", notPdf, "-o", output + "2"}, "is not one"},
+        {{KLVPS_TOOL_PATH, "print", damaged, "-o", output + "2"}, "damaged"},
+        {{"env", "KLVPS_GS=/nonexistent/gs", KLVPS_TOOL_PATH, "print", pdf, "-o", output + "2"},
+         "needs Ghostscript"},
+    };
+    for (const auto& f : failures) {
+        const ProcessResult r = RunProcess(f.command);
+        EXPECT_NE(r.exitStatus, 0) << f.message;
+        EXPECT_NE(r.output.find(f.message), std::string::npos) << r.output;
+        EXPECT_FALSE(fs::exists(output + "2")) << f.message;
+    }
 }
 
 TEST(KlvpsInfoTest, HelpAndInfo) {

@@ -3,8 +3,11 @@
 // Ghostscript, and creates, shows and edits private device-mode files.
 #include "devmode/layout.h"
 #include "platform/host/host.h"
+#include "tools/filter/dsc_pass.h"
 #include "tools/ghostscript/ghostscript.h"
+#include "tools/ghostscript/process.h"
 #include "tools/klvps/devmode_fields.h"
+#include "tools/klvps/print_job.h"
 #include "tools/simulator/simulator.h"
 
 #include <CLI/CLI.hpp>
@@ -14,7 +17,10 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
+#include <sstream>
 #include <string_view>
+#include <unistd.h>
 
 #ifndef KLVPS_DEFAULT_PLUGIN
 #define KLVPS_DEFAULT_PLUGIN "libklvps.so"
@@ -89,6 +95,10 @@ struct PrintOptions {
     int codepage = 0;
     bool trace = false;
     std::string output;
+    std::string input; // an existing PostScript job; without one a sample job is printed
+    bool passThrough = false;
+    bool jobLineEndings = false;
+    bool documentGiven = false;
 };
 
 // The plug-in's trace lines of a job, on standard error.
@@ -99,6 +109,108 @@ void PrintTrace(const std::vector<std::string>& lines) {
             line.remove_prefix(kPrefix.size());
         std::cerr << "klvps: plug-in trace: " << line << '\n';
     }
+}
+
+// A PDF file has "%PDF-" within its first 1024 bytes.
+bool IsPdf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head.find("%PDF-") != std::string::npos;
+}
+
+bool HasPdfName(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".pdf";
+}
+
+// The lines of Ghostscript's output that report errors.
+std::string GhostscriptErrors(const std::string& output) {
+    std::string errors;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("Error") != std::string::npos)
+            errors += "\n  " + line.substr(line.find_first_not_of(' '));
+    }
+    return errors;
+}
+
+// Converts a PDF file to DSC PostScript with Ghostscript's ps2write device.
+// Throws when Ghostscript cannot run or the PDF yields no page.
+void ConvertPdf(const std::string& pdf, const fs::path& postscript) {
+    const std::string gs = klv::gs::GhostscriptProgram();
+    std::cerr << "klvps: converting " << pdf << " to PostScript with Ghostscript\n";
+    const klv::gs::ProcessResult run =
+        klv::gs::RunProcess({gs, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ps2write",
+                                  "-sOutputFile=" + postscript.string(), pdf},
+                                 24 * 3600);
+    if (!run.started)
+        throw Failure{pdf + ": printing a PDF file needs Ghostscript, and " + gs +
+                      " cannot be started (install the ghostscript package, or set KLVPS_GS)"};
+    if (run.exitStatus != 0)
+        throw Failure{pdf + ": Ghostscript cannot convert this PDF file (exit status " +
+                      std::to_string(run.exitStatus) + ")" + GhostscriptErrors(run.output)};
+    // A PDF that Ghostscript cannot read still yields a job, with an empty
+    // page or none; Ghostscript then never says which pages it processes.
+    if (run.output.find("Processing pages ") == std::string::npos)
+        throw Failure{pdf + ": the PDF file is damaged: Ghostscript cannot read its pages" +
+                      GhostscriptErrors(run.output)};
+    std::ifstream in(postscript, std::ios::binary);
+    struct NoOutput : klv::filter::DscOutput {
+        bool Write(std::string_view, klv::filter::Origin) override { return true; }
+    } none;
+    const klv::filter::DscResult pages =
+        klv::filter::RunDscPass(in, none, [](klv::filter::InjectionPoint) { return std::string(); });
+    if (!pages.ok || pages.pages == 0)
+        throw Failure{pdf + ": the PDF file is damaged: Ghostscript found no page in it" +
+                      GhostscriptErrors(run.output)};
+    const std::string errors = GhostscriptErrors(run.output);
+    if (!errors.empty())
+        std::cerr << "klvps: warning: Ghostscript reported errors in " << pdf << "; the job may be incomplete"
+                  << errors << "\n";
+}
+
+// Prints an existing job through the plug-in, streaming it from the input
+// to the output. A PDF file is converted to PostScript first.
+void PrintExisting(klv::sim::Simulator& sim, const PrintOptions& o, const std::vector<std::uint8_t>& block) {
+    klv::cli::ExistingJob job;
+    job.input = o.input;
+    job.name = o.input;
+    std::optional<klv::gs::TempDir> converted;
+    if (IsPdf(o.input)) {
+        converted.emplace();
+        job.input = (converted->Path() / "converted.ps").string();
+        ConvertPdf(o.input, job.input);
+    } else if (HasPdfName(o.input)) {
+        throw Failure{o.input + ": the name says PDF, but the file is not one (it has no %PDF- header)"};
+    }
+    job.output = o.output;
+    job.passThrough = o.passThrough;
+    job.jobLineEndings = o.jobLineEndings;
+    job.setup.user = o.user;
+    job.setup.document = o.documentGiven ? o.document : fs::path(o.input).filename().string();
+    job.setup.jobId = o.jobId;
+    job.setup.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.setup.dpi = o.dpi;
+    if (!block.empty())
+        job.setup.devmode = block;
+
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const klv::cli::ExistingJobResult result = klv::cli::PrintExistingJob(sim, job, [&](int page) {
+        if (terminal)
+            std::cerr << "klvps: page " << page << "\r" << std::flush;
+    });
+    for (const std::string& warning : result.warnings)
+        std::cerr << "klvps: warning: " << warning << "\n";
+    if (!result.ok)
+        throw Failure{result.error};
+    if (sim.Close() != S_OK)
+        std::cerr << "klvps: warning: the plug-in reports that it cannot be unloaded\n";
+    std::cerr << "klvps: wrote " << (o.output == "-" ? "standard output" : o.output) << " (" << result.pages
+              << (result.pages == 1 ? " page, " : " pages, ") << result.bytesRead << " bytes read)\n";
 }
 
 void Print(const PrintOptions& o) {
@@ -122,6 +234,10 @@ void Print(const PrintOptions& o) {
             throw Failure{error};
     }
     ApplyAll(block, o.sets);
+    if (!o.input.empty()) {
+        PrintExisting(sim, o, block);
+        return;
+    }
 
     std::vector<std::string> lines = o.text;
     if (lines.empty())
@@ -234,8 +350,20 @@ int main(int argc, char** argv) {
     PrintOptions print;
     print.plugin = DefaultPlugin();
     CLI::App* printCmd =
-        app.add_subcommand("print", "Print a sample job through the driver simulator and the "
-                                    "plug-in, writing the PostScript job to a file.");
+        app.add_subcommand("print", "Print a PostScript job through the driver simulator and the plug-in: "
+                                    "an existing DSC job or PDF file given as INPUT, else a sample job.");
+    printCmd
+        ->add_option(
+            "input", print.input,
+            "An existing DSC PostScript job, or a PDF file (converted with Ghostscript's ps2write "
+            "first): the plug-in's text goes in at its injection points and every other byte is kept")
+        ->check(CLI::ExistingFile);
+    printCmd->add_flag("--pass-through", print.passThrough,
+                       "Copy an INPUT without a DSC header unchanged instead of refusing it");
+    printCmd->add_flag(
+        "--job-line-endings", print.jobLineEndings,
+        "Write the line breaks of the plug-in's text with INPUT's line ending (by default they "
+        "are kept as the driver writes them)");
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
     printCmd
         ->add_option("--devmode", print.devmode,
@@ -243,18 +371,23 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     printCmd->add_option("--set", print.sets, setHelp)->allow_extra_args(false);
     printCmd->add_option("--user", print.user, "User name of the spooler job")->capture_default_str();
-    printCmd->add_option("--document", print.document, "Document name of the spooler job")
+    printCmd
+        ->add_option("--document", print.document,
+                     "Document name of the spooler job (default for INPUT: its file name)")
         ->capture_default_str();
     printCmd
         ->add_option("--job-id", print.jobId,
                      "Spooler job id; with 0 StartDoc carries none and the plug-in bills the last listed job")
         ->check(CLI::Range(0u, 0x7FFFFFFFu))
         ->capture_default_str();
-    printCmd->add_option("--pages", print.pages, "Number of pages")
+    printCmd->add_option("--pages", print.pages, "Number of pages of the sample job")
         ->check(CLI::Range(1, 10000))
-        ->capture_default_str();
-    printCmd->add_option("--text", print.text, "A text line printed on every page (repeatable)")
-        ->allow_extra_args(false);
+        ->capture_default_str()
+        ->excludes("input");
+    printCmd
+        ->add_option("--text", print.text, "A text line printed on every page of the sample job (repeatable)")
+        ->allow_extra_args(false)
+        ->excludes("input");
     printCmd->add_option("--paper", print.paper, "Paper size")
         ->check(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
         ->transform(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
@@ -270,7 +403,10 @@ int main(int argc, char** argv) {
         "--trace", print.trace,
         "Print the plug-in's trace lines of the job (where it fell back or gave up) on standard "
         "error; KLVPS_TRACE=1 does the same");
-    printCmd->add_option("-o,--output", print.output, "PostScript file to write")->required();
+    printCmd
+        ->add_option("-o,--output", print.output,
+                     "PostScript file to write; - for standard output (INPUT only)")
+        ->required();
 
     std::string previewInput, previewOutput;
     int previewPage = 1, previewDpi = 72;
@@ -327,6 +463,9 @@ int main(int argc, char** argv) {
     }
 
     try {
+        print.documentGiven = printCmd->count("--document") > 0;
+        if (printCmd->parsed() && print.output == "-" && print.input.empty())
+            throw Failure{"print: standard output (-o -) takes an existing job only"};
         if (printCmd->parsed())
             Print(print);
         else if (previewCmd->parsed())

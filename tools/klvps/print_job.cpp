@@ -1,0 +1,100 @@
+#include "tools/klvps/print_job.h"
+
+#include "tools/filter/dsc_pass.h"
+#include "tools/filter/file_output.h"
+
+#include <fstream>
+#include <iostream>
+
+namespace klv::cli {
+
+static_assert(filter::kComments == PSINJECT_COMMENTS);
+static_assert(filter::kBeginProlog == PSINJECT_BEGINPROLOG);
+static_assert(filter::kEndProlog == PSINJECT_ENDPROLOG);
+static_assert(filter::kBeginSetup == PSINJECT_BEGINSETUP);
+static_assert(filter::kBeginPageSetup == PSINJECT_BEGINPAGESETUP);
+
+namespace {
+
+// Says what to do about a job the pass refused for want of a DSC header.
+std::string ExplainNoHeader(std::istream& in) {
+    in.clear();
+    in.seekg(0);
+    char magic[5] = {};
+    in.read(magic, sizeof magic);
+    if (std::string(magic, static_cast<std::size_t>(in.gcount())) == "%PDF-")
+        return " (it is a PDF file; convert it to PostScript first)";
+    return " (--pass-through copies such a job unchanged)";
+}
+
+} // namespace
+
+ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob& job,
+                                   const std::function<void(int page)>& onPage) {
+    ExistingJobResult result;
+    const std::string& name = job.name.empty() ? job.input : job.name;
+    std::ifstream in(job.input, std::ios::binary);
+    if (!in) {
+        result.error = name + ": cannot be opened";
+        return result;
+    }
+
+    std::unique_ptr<filter::FileOutput> file;
+    filter::StreamOutput standardOutput(std::cout);
+    filter::DscOutput* out = &standardOutput;
+    if (job.output != "-") {
+        file = std::make_unique<filter::FileOutput>(job.output);
+        if (!file->Open(&result.error))
+            return result;
+        out = file.get();
+    }
+
+    sim::DriverSession session(simulator);
+    if (!session.Begin(job.setup, nullptr, &result.error))
+        return result;
+    session.StartDoc();
+
+    filter::DscOptions options;
+    options.passThroughNonDsc = job.passThrough;
+    if (job.jobLineEndings)
+        options.insertedLineEndings = filter::InsertedLineEndings::kJobs;
+    options.onPage = [&](int page) {
+        if (page > 1)
+            session.SendPage();
+        session.StartPage();
+        if (onPage)
+            onPage(page);
+    };
+    const filter::DscResult pass = filter::RunDscPass(
+        in, *out, [&](filter::InjectionPoint point) { return session.Inject(point); }, options);
+    if (pass.pages > 0)
+        session.SendPage();
+    session.EndDoc();
+    session.End();
+    if (job.output == "-")
+        std::cout.flush();
+
+    result.warnings = pass.warnings;
+    result.pages = pass.pages;
+    result.bytesRead = pass.bytesRead;
+    if (!pass.ok) {
+        result.error = name + ": " + pass.error;
+        if (pass.error.find("no DSC header") != std::string::npos)
+            result.error += ExplainNoHeader(in);
+        return result;
+    }
+    if (!session.Log().faults.empty()) {
+        result.error = "the plug-in failed: " + session.Log().faults.front();
+        return result;
+    }
+    if (job.output == "-" && !std::cout) {
+        result.error = "standard output cannot be written";
+        return result;
+    }
+    if (file && !file->Commit(&result.error))
+        return result;
+    result.ok = true;
+    return result;
+}
+
+} // namespace klv::cli
