@@ -3,11 +3,18 @@
 // Ghostscript, and creates, shows and edits private device-mode files.
 #include "platform/host/host.h"
 #include "testing/ghostscript.h"
+#include "tools/klvps/check/check_command.h"
+#include "tools/klvps/check/run_check.h"
 #include "tools/klvps/devmode_fields.h"
+#include "tools/klvps/devmode_header.h"
+#include "tools/klvps/job_settings.h"
+#include "tools/klvps/text_pages.h"
 #include "tools/simulator/simulator.h"
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +85,10 @@ struct PrintOptions {
     std::string plugin;
     std::string devmode;
     std::vector<std::string> sets;
+    klv::cli::JobSettings settings;
+    std::string textFile; // a UTF-8 text file to print instead of the sample
+    int queueBefore = 0;
+    int queueAfter = 0;
     std::string user = "user1";
     std::string document = "Document";
     DWORD jobId = 1;
@@ -88,6 +99,51 @@ struct PrintOptions {
     int codepage = 0;
     std::string output;
 };
+
+klv::sim::Paper PaperNamed(const std::string& name) {
+    if (name == "a4")
+        return klv::sim::Paper::kA4;
+    if (name == "legal")
+        return klv::sim::Paper::kLegal;
+    if (name == "a3")
+        return klv::sim::Paper::kA3;
+    return klv::sim::Paper::kLetter;
+}
+
+// Jobs of other users queued around ours, with ids that are not ours.
+std::vector<klv::host::QueuedJob> OtherJobs(int count, int firstNumber, DWORD ourId) {
+    std::vector<klv::host::QueuedJob> jobs;
+    for (int i = 0; i < count; ++i) {
+        const int n = firstNumber + i;
+        const DWORD id = (ourId + static_cast<DWORD>(n) - 1) % 0x7FFFFFFFu + 1;
+        jobs.push_back({id, klv::sim::Utf8ToUtf16("other-user-" + std::to_string(n)),
+                        klv::sim::Utf8ToUtf16("Other document " + std::to_string(n))});
+    }
+    return jobs;
+}
+
+// Pages of the text file laid out in the printable area the plug-in
+// leaves: a probe page learns it, as full-page printing widens it.
+std::vector<klv::sim::Page> TextFilePages(klv::sim::Simulator& sim, const klv::sim::Job& probe,
+                                          const std::string& path) {
+    const klv::sim::JobResult probed = sim.Run(probe);
+    if (!probed.ok)
+        throw Failure{"the job failed: " + probed.error};
+    // The simulator writes 10-point Courier (6 points a character) on
+    // 12-point lines, half an inch in from the printable area's edges.
+    const double pointsPerPixel = 72.0 / probe.dpi;
+    const double width = probed.gdiInfo.ulHorzRes * pointsPerPixel - 72;
+    const double height = probed.gdiInfo.ulVertRes * pointsPerPixel - 72;
+    std::vector<std::vector<std::string>> pages;
+    std::string error;
+    if (!klv::cli::PaginateText(ReadFile(path), static_cast<int>(std::floor(width / 6)),
+                                static_cast<int>(std::floor(height / 12)), &pages, &error))
+        throw Failure{path + ": " + error};
+    std::vector<klv::sim::Page> out;
+    for (std::vector<std::string>& lines : pages)
+        out.push_back(klv::sim::Page{std::move(lines), {}});
+    return out;
+}
 
 void Print(const PrintOptions& o) {
     if (o.codepage != 0) {
@@ -104,29 +160,37 @@ void Print(const PrintOptions& o) {
     std::string error;
     if (!o.devmode.empty()) {
         block = ReadDevMode(o.devmode);
-    } else if (!o.sets.empty()) {
+    } else if (!o.sets.empty() || o.settings.Any()) {
         block = sim.DefaultDevMode(&error);
         if (block.empty())
             throw Failure{error};
     }
     ApplyAll(block, o.sets);
+    if (!block.empty() && !klv::cli::ApplyJobSettings(block, o.settings, &error))
+        throw Failure{error};
 
     std::vector<std::string> lines = o.text;
     if (lines.empty())
         lines = {"This page was printed through the klvps driver simulator.", "Document: " + o.document};
-    klv::sim::Job job = klv::sim::SampleJob(o.pages, lines);
+    klv::sim::Job job = klv::sim::SampleJob(o.textFile.empty() ? o.pages : 1, lines);
     job.user = o.user;
     job.document = o.document;
     job.jobId = o.jobId;
-    job.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.otherJobs = OtherJobs(o.queueBefore, 1, o.jobId);
+    job.laterJobs = OtherJobs(o.queueAfter, o.queueBefore + 1, o.jobId);
+    job.paper = PaperNamed(o.paper);
     job.dpi = o.dpi;
     if (!block.empty())
         job.devmode = block;
+    if (!o.textFile.empty()) {
+        job.pages = {klv::sim::Page{}};
+        job.pages = TextFilePages(sim, job, o.textFile);
+    }
 
-    const bool report = o.pages > 1;
-    const klv::sim::JobResult result = sim.Run(job, [&](int page, int pages) {
-        if (report)
-            std::cerr << "klvps: page " << page << " of " << pages << " written\n";
+    const int pages = static_cast<int>(job.pages.size());
+    const klv::sim::JobResult result = sim.Run(job, [&](int page, int total) {
+        if (total > 1)
+            std::cerr << "klvps: page " << page << " of " << total << " written\n";
     });
     if (!result.ok)
         throw Failure{"the job failed: " + result.error};
@@ -134,12 +198,20 @@ void Print(const PrintOptions& o) {
     const HRESULT unload = sim.Close();
     if (unload != S_OK)
         std::cerr << "klvps: warning: the plug-in reports that it cannot be unloaded\n";
-    std::cerr << "klvps: wrote " << o.output << " (" << o.pages << (o.pages == 1 ? " page, " : " pages, ")
+    std::cerr << "klvps: wrote " << o.output << " (" << pages << (pages == 1 ? " page, " : " pages, ")
               << result.postscript.size() << " bytes)\n";
 }
 
-void Preview(const std::string& input, const std::string& output, int page, int dpi) {
-    const std::string postscript = ReadFile(input);
+struct PreviewOptions {
+    std::string input;
+    std::string output;
+    int page = 1;
+    std::string pages; // a page list; the output name then holds %d
+    int dpi = 72;
+};
+
+// One page rendered to PNG bytes.
+std::string RenderPng(const std::string& input, const std::string& postscript, int page, int dpi) {
     klv::testing::TempDir dir;
     const fs::path png = dir.Path() / "page.png";
     const klv::testing::GsRun run = klv::testing::RunGhostscript(
@@ -156,8 +228,73 @@ void Preview(const std::string& input, const std::string& output, int page, int 
     std::error_code ec;
     if (!fs::exists(png, ec) || fs::file_size(png, ec) == 0)
         throw Failure{input + ": there is no page " + std::to_string(page)};
-    WriteOutput(output, ReadFile(png.string()));
-    std::cerr << "klvps: wrote " << output << " (page " << page << " at " << dpi << " dpi)\n";
+    return ReadFile(png.string());
+}
+
+// The output name for a page: %d stands for the page number.
+std::string PageFileName(const std::string& pattern, int page) {
+    std::string name = pattern;
+    const size_t at = name.find("%d");
+    if (at != std::string::npos)
+        name.replace(at, 2, std::to_string(page));
+    return name;
+}
+
+void Preview(const PreviewOptions& o) {
+    const std::string postscript = ReadFile(o.input);
+    const bool several = o.output.find("%d") != std::string::npos;
+    std::vector<int> pages = {o.page};
+    if (!o.pages.empty()) {
+        std::string error;
+        if (!klv::cli::ParsePageRange(o.pages, &pages, &error))
+            throw Failure{"--pages: " + error};
+        if (pages.size() > 1 && !several)
+            throw Failure{"--pages names " + std::to_string(pages.size()) +
+                          " pages; the output name needs %d for the page number, e.g. page-%d.png"};
+    } else if (several) {
+        // Every page of the job: the stand-in printer counts them.
+        const klv::check::CheckRun counted = klv::check::RunCheck(postscript, 600);
+        if (!counted.started)
+            throw Failure{"cannot run Ghostscript (" + klv::testing::GhostscriptProgram() +
+                          "): " + counted.startError};
+        if (counted.received.error)
+            throw Failure{o.input + ": PostScript error /" + counted.received.error->name + " in " +
+                          counted.received.error->command};
+        pages.clear();
+        for (int p = 1; p <= counted.received.pages; ++p)
+            pages.push_back(p);
+        if (pages.empty())
+            throw Failure{o.input + ": the job has no page"};
+    }
+
+    // Every page is rendered before any file is written, so a failure
+    // leaves no output behind.
+    const bool progress = pages.size() > 1 && isatty(STDERR_FILENO);
+    std::vector<std::string> images;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        images.push_back(RenderPng(o.input, postscript, pages[i], o.dpi));
+        if (progress)
+            std::cerr << "klvps: page " << pages[i] << " rendered (" << i + 1 << " of " << pages.size()
+                      << ")\n";
+    }
+    std::vector<std::string> written;
+    try {
+        for (size_t i = 0; i < pages.size(); ++i) {
+            written.push_back(PageFileName(o.output, pages[i]));
+            WriteOutput(written.back(), images[i]);
+        }
+    } catch (const Failure&) {
+        written.pop_back();
+        for (const std::string& file : written)
+            std::remove(file.c_str());
+        throw;
+    }
+    if (written.size() == 1)
+        std::cerr << "klvps: wrote " << written.front() << " (page " << pages.front() << " at " << o.dpi
+                  << " dpi)\n";
+    else
+        std::cerr << "klvps: wrote " << written.size() << " pages at " << o.dpi << " dpi, " << written.front()
+                  << " to " << written.back() << "\n";
 }
 
 void DevModeNew(const std::string& plugin, const std::string& output, const std::vector<std::string>& sets) {
@@ -176,6 +313,9 @@ void DevModeNew(const std::string& plugin, const std::string& output, const std:
 
 void DevModeShow(const std::string& file) {
     const std::vector<std::uint8_t> block = ReadDevMode(file);
+    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    if (!notice.empty())
+        std::cerr << "klvps: " << file << ": " << notice << "\n" << std::flush;
     std::cout << klv::cli::DevModeToJson(block).dump(2) << "\n";
 }
 
@@ -219,8 +359,11 @@ int main(int argc, char** argv) {
     PrintOptions print;
     print.plugin = DefaultPlugin();
     CLI::App* printCmd =
-        app.add_subcommand("print", "Print a sample job through the driver simulator and the "
-                                    "plug-in, writing the PostScript job to a file.");
+        app.add_subcommand("print", "Print a sample job, or a UTF-8 text file, through the driver simulator "
+                                    "and the plug-in, writing the PostScript job to a file. Settings are "
+                                    "applied in this order: --devmode, then --set, then the shortcuts.");
+    printCmd->add_option("file", print.textFile, "UTF-8 text file to print, laid out in the printable area")
+        ->check(CLI::ExistingFile);
     printCmd->add_option("--plugin", print.plugin, "Plug-in library to load")->capture_default_str();
     printCmd->add_option("--devmode", print.devmode, "Private device-mode file (1768 bytes) to merge")
         ->check(CLI::ExistingFile);
@@ -231,15 +374,44 @@ int main(int argc, char** argv) {
     printCmd->add_option("--job-id", print.jobId, "Spooler job id")
         ->check(CLI::Range(1u, 0x7FFFFFFFu))
         ->capture_default_str();
-    printCmd->add_option("--pages", print.pages, "Number of pages")
-        ->check(CLI::Range(1, 10000))
+    CLI::Option* pagesOpt = printCmd->add_option("--pages", print.pages, "Number of pages of the sample job")
+                                ->check(CLI::Range(1, 10000))
+                                ->capture_default_str();
+    CLI::Option* textOpt =
+        printCmd
+            ->add_option("--text", print.text, "A text line printed on every page of the sample (repeatable)")
+            ->allow_extra_args(false);
+    pagesOpt->excludes("file");
+    textOpt->excludes("file");
+    printCmd->add_option("--paper", print.paper, "Paper size: letter, a4, legal or a3")
+        ->check(CLI::IsMember({"letter", "a4", "legal", "a3"}, CLI::ignore_case))
+        ->transform(CLI::IsMember({"letter", "a4", "legal", "a3"}, CLI::ignore_case))
         ->capture_default_str();
-    printCmd->add_option("--text", print.text, "A text line printed on every page (repeatable)")
-        ->allow_extra_args(false);
-    printCmd->add_option("--paper", print.paper, "Paper size")
-        ->check(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
-        ->transform(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
+    printCmd->add_option("--queue-before", print.queueBefore, "Other users' jobs queued ahead of this one")
+        ->check(CLI::Range(0, 100))
         ->capture_default_str();
+    printCmd->add_option("--queue-after", print.queueAfter, "Other users' jobs queued after this one")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
+    klv::cli::JobSettings& settings = print.settings;
+    printCmd->add_option("--watermark", settings.watermark,
+                         "Watermark text (UTF-8, at most 127 characters); switches the watermark on");
+    printCmd->add_option("--watermark-font", settings.watermarkFont,
+                         "Watermark font, a PostScript font name");
+    printCmd->add_option("--watermark-size", settings.watermarkSize,
+                         "Watermark size in points, " + std::to_string(klv::cli::kMinWatermarkSize) + " to " +
+                             std::to_string(klv::cli::kMaxWatermarkSize));
+    printCmd->add_option("--watermark-angle", settings.watermarkAngle,
+                         "Watermark angle in degrees, counter-clockwise, " +
+                             std::to_string(klv::cli::kMinWatermarkAngle) + " to " +
+                             std::to_string(klv::cli::kMaxWatermarkAngle));
+    printCmd->add_option("--watermark-color", settings.watermarkColour, "Watermark colour, #RRGGBB or R,G,B");
+    printCmd->add_flag("--full-page", settings.fullPage, "Print on the whole page (full-page origin patch)");
+    printCmd->add_flag("--flip", settings.flip, "Set the flip key");
+    printCmd->add_option("--job-name", settings.jobName,
+                         "Job name of the job ticket, at most 80 characters (default: the document name)");
+    printCmd->add_option("--job-password", settings.jobPassword,
+                         "Job password of the job ticket, at most 4 characters");
     printCmd->add_option("--dpi", print.dpi, "Device resolution in dots per inch")
         ->check(CLI::Range(72, 2400))
         ->capture_default_str();
@@ -249,19 +421,27 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 65535));
     printCmd->add_option("-o,--output", print.output, "PostScript file to write")->required();
 
-    std::string previewInput, previewOutput;
-    int previewPage = 1, previewDpi = 72;
-    CLI::App* previewCmd =
-        app.add_subcommand("preview", "Render one page of a PostScript file to a PNG image with Ghostscript "
-                                      "(fails when Ghostscript reports a PostScript error).");
-    previewCmd->add_option("input", previewInput, "PostScript file")->required();
-    previewCmd->add_option("-o,--output", previewOutput, "PNG file to write")->required();
-    previewCmd->add_option("--page", previewPage, "Page to render, from 1")
-        ->check(CLI::Range(1, 100000))
-        ->capture_default_str();
-    previewCmd->add_option("--dpi", previewDpi, "Resolution of the image")
+    PreviewOptions preview;
+    CLI::App* previewCmd = app.add_subcommand(
+        "preview", "Render pages of a PostScript file to PNG images with Ghostscript (fails when Ghostscript "
+                   "reports a PostScript error; no image is written unless every page renders).");
+    previewCmd->add_option("input", preview.input, "PostScript file")->required();
+    previewCmd
+        ->add_option("-o,--output", preview.output,
+                     "PNG file to write; with %d in the name (page-%d.png) one file per page, all pages "
+                     "unless --pages says which")
+        ->required();
+    CLI::Option* pageOpt = previewCmd->add_option("--page", preview.page, "Page to render, from 1")
+                               ->check(CLI::Range(1, 100000))
+                               ->capture_default_str();
+    previewCmd->add_option("--pages", preview.pages, "Pages to render, e.g. 1-3,5 (the output name needs %d)")
+        ->excludes(pageOpt);
+    previewCmd->add_option("--dpi", preview.dpi, "Resolution of the images")
         ->check(CLI::Range(10, 1200))
         ->capture_default_str();
+
+    klv::check::CheckOptions check;
+    CLI::App* checkCmd = klv::check::AddCheckCommand(app, check);
 
     CLI::App* devmodeCmd = app.add_subcommand("devmode", "Create, show and edit private device-mode files.");
     devmodeCmd->require_subcommand(1);
@@ -275,7 +455,9 @@ int main(int argc, char** argv) {
 
     std::string showFile;
     CLI::App* showCmd =
-        devmodeCmd->add_subcommand("show", "Print the named fields of a device-mode file as JSON.");
+        devmodeCmd->add_subcommand("show", "Print the named fields of a device-mode file as JSON; a block "
+                                           "whose size or signature is not the plug-in's is named as such "
+                                           "first, on stderr.");
     showCmd->add_option("file", showFile, "Device-mode file")->required();
 
     std::string setFile;
@@ -291,23 +473,27 @@ int main(int argc, char** argv) {
     infoCmd->add_option("--plugin", infoPlugin, "Plug-in library to load")->capture_default_str();
 
     const std::string first = argc > 1 ? argv[1] : "";
-    if (!first.empty() && first[0] != '-' && first != "print" && first != "preview" && first != "devmode" &&
-        first != "info") {
-        std::cerr << "klvps: unknown command '" << first << "' (commands: print, preview, devmode, info)\n"
+    if (!first.empty() && first[0] != '-' && first != "print" && first != "check" && first != "preview" &&
+        first != "devmode" && first != "info") {
+        std::cerr << "klvps: unknown command '" << first
+                  << "' (commands: print, check, preview, devmode, info)\n"
                   << "Run with --help for more information.\n";
         return 2;
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // Help and version exit 0; every other parse error is bad usage.
+        return app.exit(e) == 0 ? 0 : 2;
     }
+    if (checkCmd->parsed())
+        return klv::check::RunCheckCommand(check);
 
     try {
         if (printCmd->parsed())
             Print(print);
         else if (previewCmd->parsed())
-            Preview(previewInput, previewOutput, previewPage, previewDpi);
+            Preview(preview);
         else if (newCmd->parsed())
             DevModeNew(newPlugin, newOutput, newSets);
         else if (showCmd->parsed())

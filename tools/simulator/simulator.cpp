@@ -266,15 +266,31 @@ DRVFN gDriverFunctions[] = {
     {INDEX_DrvRealizeBrush, AsPfn<FnRealizeBrush>(SimRealizeBrush)},
 };
 
-// Physical page size in points.
-void PaperPoints(Paper paper, double* width, double* height) {
-    if (paper == Paper::kA4) {
-        *width = 595.276;
-        *height = 841.89;
-    } else {
-        *width = 612;
-        *height = 792;
+// Physical page size in points, and the name of the size in the job.
+struct PaperSize {
+    Paper paper;
+    const char* name;
+    double width;
+    double height;
+};
+constexpr PaperSize kPaperSizes[] = {
+    {Paper::kLetter, "Letter", 612, 792},
+    {Paper::kA4, "A4", 595.276, 841.89},
+    {Paper::kLegal, "Legal", 612, 1008},
+    {Paper::kA3, "A3", 841.89, 1190.55},
+};
+
+const PaperSize& SizeOf(Paper paper) {
+    for (const PaperSize& size : kPaperSizes) {
+        if (size.paper == paper)
+            return size;
     }
+    return kPaperSizes[0];
+}
+
+void PaperPoints(Paper paper, double* width, double* height) {
+    *width = SizeOf(paper).width;
+    *height = SizeOf(paper).height;
 }
 
 GDIINFO MakeGdiInfo(Paper paper, int dpi) {
@@ -307,7 +323,7 @@ void Simulator::Device::WriteHeader() {
     headerWritten = true;
     const std::string width = Num(std::round(pageWidthPoints));
     const std::string height = Num(std::round(pageHeightPoints));
-    const bool a4 = job->paper == Paper::kA4;
+    const std::string paperName = SizeOf(job->paper).name;
     Write("%!PS-Adobe-3.0\n"
           "%%Title: " +
           PsString(Utf16ToUtf8(startDocName)) +
@@ -324,7 +340,7 @@ void Simulator::Device::WriteHeader() {
           width + " " + height +
           "\n"
           "%%DocumentMedia: " +
-          (a4 ? "A4 " : "Letter ") + Num(pageWidthPoints) + " " + Num(pageHeightPoints) +
+          paperName + " " + Num(pageWidthPoints) + " " + Num(pageHeightPoints) +
           " 0 () ()\n"
           "%%LanguageLevel: 2\n");
     Inject(PSINJECT_COMMENTS);
@@ -340,8 +356,8 @@ void Simulator::Device::WriteHeader() {
     Inject(PSINJECT_ENDPROLOG);
     Write("%%EndProlog\n%%BeginSetup\n");
     Inject(PSINJECT_BEGINSETUP);
-    Write(std::string("%%BeginFeature: *PageSize ") + (a4 ? "A4" : "Letter") + "\n<< /PageSize [" +
-          Num(pageWidthPoints) + " " + Num(pageHeightPoints) +
+    Write(std::string("%%BeginFeature: *PageSize ") + paperName + "\n<< /PageSize [" + Num(pageWidthPoints) +
+          " " + Num(pageHeightPoints) +
           "] >> setpagedevice\n"
           "%%EndFeature\n"
           "%%EndSetup\n");
@@ -544,6 +560,8 @@ JobResult Simulator::Run(const Job& job, const Progress& progress) {
     for (const host::QueuedJob& other : job.otherJobs)
         queue.Add(other);
     queue.Add(host::QueuedJob{job.jobId, Utf8ToUtf16(job.user), Utf8ToUtf16(job.document)});
+    for (const host::QueuedJob& other : job.laterJobs)
+        queue.Add(other);
 
     d.gdi = MakeGdiInfo(job.paper, job.dpi);
     PaperPoints(job.paper, &d.pageWidthPoints, &d.pageHeightPoints);

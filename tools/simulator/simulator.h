@@ -19,7 +19,7 @@
 
 namespace klv::sim {
 
-enum class Paper { kLetter, kA4 };
+enum class Paper { kLetter, kA4, kLegal, kA3 };
 
 // A filled rectangle, in points from the top left corner of the printable
 // area.
@@ -45,6 +45,8 @@ struct Job {
     DWORD jobId = 1;
     // Jobs queued on the same printer before this one.
     std::vector<host::QueuedJob> otherJobs;
+    // Jobs queued on the same printer after this one.
+    std::vector<host::QueuedJob> laterJobs;
     std::vector<Page> pages = {Page{}};
     Paper paper = Paper::kLetter;
     int dpi = 600;
