@@ -61,6 +61,15 @@ std::vector<std::uint8_t> ReadDevMode(const std::string& path) {
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
+// A block to merge or change must be the plug-in's own.
+std::vector<std::uint8_t> ReadOwnDevMode(const std::string& path) {
+    std::vector<std::uint8_t> block = ReadDevMode(path);
+    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    if (!notice.empty())
+        throw Failure{path + ": " + notice.substr(0, notice.find(';'))};
+    return block;
+}
+
 void WriteOutput(const std::string& path, const std::string& bytes) {
     std::string error;
     if (!klv::sim::WriteFileAtomically(path, bytes, &error))
@@ -159,7 +168,7 @@ void Print(const PrintOptions& o) {
     std::vector<std::uint8_t> block;
     std::string error;
     if (!o.devmode.empty()) {
-        block = ReadDevMode(o.devmode);
+        block = ReadOwnDevMode(o.devmode);
     } else if (!o.sets.empty() || o.settings.Any()) {
         block = sim.DefaultDevMode(&error);
         if (block.empty())
@@ -208,26 +217,35 @@ struct PreviewOptions {
     int page = 1;
     std::string pages; // a page list; the output name then holds %d
     int dpi = 72;
+    int timeoutSeconds = 60; // per page
 };
 
 // One page rendered to PNG bytes.
-std::string RenderPng(const std::string& input, const std::string& postscript, int page, int dpi) {
+std::string RenderPng(const PreviewOptions& o, int page) {
     klv::testing::TempDir dir;
     const fs::path png = dir.Path() / "page.png";
-    const klv::testing::GsRun run = klv::testing::RunGhostscript(
-        postscript, {"-sDEVICE=png16m", "-r" + std::to_string(dpi), "-dFirstPage=" + std::to_string(page),
-                     "-dLastPage=" + std::to_string(page), "-sOutputFile=" + png.string()});
+    const klv::testing::ProcessResult run =
+        klv::testing::RunProcess({klv::testing::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
+                                  "-sDEVICE=png16m", "-r" + std::to_string(o.dpi),
+                                  "-dFirstPage=" + std::to_string(page), "-dLastPage=" + std::to_string(page),
+                                  "-sOutputFile=" + png.string(), fs::absolute(o.input).string()},
+                                 o.timeoutSeconds);
     if (!run.started)
         throw Failure{"cannot run Ghostscript (" + klv::testing::GhostscriptProgram() + "): " + run.output};
-    if (run.postscriptError)
-        throw Failure{input + ": PostScript error /" + run.errorName + " in " + run.errorCommand +
+    if (run.timedOut)
+        throw Failure{o.input + ": page " + std::to_string(page) +
+                      " did not finish; Ghostscript was stopped after " + std::to_string(o.timeoutSeconds) +
+                      " seconds (--timeout)"};
+    std::string errorName, errorCommand;
+    if (klv::testing::ParsePostScriptError(run.output, &errorName, &errorCommand))
+        throw Failure{o.input + ": PostScript error /" + errorName + " in " + errorCommand +
                       "\n--- Ghostscript output ---\n" + run.output};
-    if (!run.ok)
-        throw Failure{input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) + ")\n" +
-                      run.output};
+    if (run.exitStatus != 0)
+        throw Failure{o.input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) +
+                      ")\n" + run.output};
     std::error_code ec;
     if (!fs::exists(png, ec) || fs::file_size(png, ec) == 0)
-        throw Failure{input + ": there is no page " + std::to_string(page)};
+        throw Failure{o.input + ": there is no page " + std::to_string(page)};
     return ReadFile(png.string());
 }
 
@@ -253,10 +271,13 @@ void Preview(const PreviewOptions& o) {
                           " pages; the output name needs %d for the page number, e.g. page-%d.png"};
     } else if (several) {
         // Every page of the job: the stand-in printer counts them.
-        const klv::check::CheckRun counted = klv::check::RunCheck(postscript, 600);
+        const klv::check::CheckRun counted = klv::check::RunCheck(postscript, o.timeoutSeconds);
         if (!counted.started)
             throw Failure{"cannot run Ghostscript (" + klv::testing::GhostscriptProgram() +
                           "): " + counted.startError};
+        if (counted.outcome.timedOut)
+            throw Failure{o.input + ": the job did not end; Ghostscript was stopped after " +
+                          std::to_string(o.timeoutSeconds) + " seconds (--timeout)"};
         if (counted.received.error)
             throw Failure{o.input + ": PostScript error /" + counted.received.error->name + " in " +
                           counted.received.error->command};
@@ -272,7 +293,7 @@ void Preview(const PreviewOptions& o) {
     const bool progress = pages.size() > 1 && isatty(STDERR_FILENO);
     std::vector<std::string> images;
     for (size_t i = 0; i < pages.size(); ++i) {
-        images.push_back(RenderPng(o.input, postscript, pages[i], o.dpi));
+        images.push_back(RenderPng(o, pages[i]));
         if (progress)
             std::cerr << "klvps: page " << pages[i] << " rendered (" << i + 1 << " of " << pages.size()
                       << ")\n";
@@ -311,16 +332,20 @@ void DevModeNew(const std::string& plugin, const std::string& output, const std:
     WriteOutput(output, std::string(block.begin(), block.end()));
 }
 
+// Shows the fields of any block of the right length; one that is not the
+// plug-in's is named as such first, and the command then fails.
 void DevModeShow(const std::string& file) {
     const std::vector<std::uint8_t> block = ReadDevMode(file);
     const std::string notice = klv::cli::ForeignBlockNotice(block);
     if (!notice.empty())
         std::cerr << "klvps: " << file << ": " << notice << "\n" << std::flush;
     std::cout << klv::cli::DevModeToJson(block).dump(2) << "\n";
+    if (!notice.empty())
+        throw Failure{file + ": not a klvps device mode"};
 }
 
 void DevModeSet(const std::string& file, const std::vector<std::string>& assignments) {
-    std::vector<std::uint8_t> block = ReadDevMode(file);
+    std::vector<std::uint8_t> block = ReadOwnDevMode(file);
     ApplyAll(block, assignments);
     WriteOutput(file, std::string(block.begin(), block.end()));
 }
@@ -438,6 +463,11 @@ int main(int argc, char** argv) {
         ->excludes(pageOpt);
     previewCmd->add_option("--dpi", preview.dpi, "Resolution of the images")
         ->check(CLI::Range(10, 1200))
+        ->capture_default_str();
+    previewCmd
+        ->add_option("--timeout", preview.timeoutSeconds,
+                     "Stop a page that has not rendered after this many seconds")
+        ->check(CLI::Range(1, 86400))
         ->capture_default_str();
 
     klv::check::CheckOptions check;
