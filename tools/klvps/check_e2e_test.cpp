@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <numbers>
 #include <optional>
 #include <sstream>
 
@@ -264,6 +266,7 @@ TEST_P(CheckMatrixTest, ReportsExactlyWhatWasSet) {
     ASSERT_FALSE(r.is_discarded()) << check.output;
 
     EXPECT_EQ(r["clean"], true);
+    EXPECT_EQ(r["otherOutput"], json::array());
     EXPECT_EQ(r["pages"], row.pages);
     EXPECT_EQ(r["accounting"]["user"]["bytes"], Hex(row.user));
     EXPECT_EQ(r["accounting"]["file"]["bytes"], Hex(row.file));
@@ -339,7 +342,7 @@ double SpreadAngle(const std::vector<std::pair<int, int>>& pixels) {
         syy += dy * dy;
         sxy += dx * dy;
     }
-    double degrees = 0.5 * std::atan2(2 * sxy, sxx - syy) * 180 / M_PI;
+    double degrees = 0.5 * std::atan2(2 * sxy, sxx - syy) * 180 / std::numbers::pi;
     return degrees < 0 ? degrees + 180 : degrees;
 }
 

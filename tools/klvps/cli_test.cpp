@@ -140,10 +140,11 @@ TEST(ParsePageRangeTest, ReadsListsAndRejectsNonsense) {
         std::vector<int> pages;
         std::string error;
         EXPECT_EQ(ParsePageRange(c.text, &pages, &error), !c.pages.empty()) << c.text;
-        if (!c.pages.empty())
+        if (!c.pages.empty()) {
             EXPECT_EQ(pages, c.pages) << c.text;
-        else
+        } else {
             EXPECT_NE(error.find("not a page list"), std::string::npos) << c.text;
+        }
     }
 }
 

@@ -103,7 +103,9 @@ currentdict end /ProcSet defineresource pop
 % The watermark procedure is stored with put into userdict; it is kept
 % wrapped so that every run of it is reported.
 userdict /put {
-  2 index //userdict eq { 1 index /DrawWaterMark eq { //KlvCheck /wrap-watermark get exec } if } if
+  count 3 ge {
+    2 index //userdict eq { 1 index /DrawWaterMark eq { //KlvCheck /wrap-watermark get exec } if } if
+  } if
   //put
 } bind put
 )PS";
