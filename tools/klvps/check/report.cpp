@@ -80,7 +80,8 @@ std::pair<std::string_view, std::string_view> SplitWord(std::string_view text) {
 
 // Applies one event; false when the line is not a well-formed event.
 bool ApplyEvent(Received& r, std::string_view event) {
-    const auto [word, rest] = SplitWord(event);
+    const std::pair<std::string_view, std::string_view> split = SplitWord(event);
+    const std::string_view word = split.first, rest = split.second;
     const std::optional<PsValue> value = ParseValue(rest);
     auto call = [&](Call& c) {
         c.ran = true;
