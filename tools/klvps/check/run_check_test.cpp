@@ -65,6 +65,17 @@ TEST(RunCheckTest, SeesWhatTheJobHandsOver) {
          false},
         {"PutWithTooFewOperandsFailsInPut", "%!PS\nuserdict put\n", "-", 0, {}, "stackunderflow", 1, false},
         {"JobThatQuits", "%!PS\nshowpage quit\n", "-", 1, {}, "", 0, false},
+        // Jobs printed to a file on Windows can carry a printer job
+        // language header and control-D bytes around the PostScript.
+        {"PrinterJobLanguageAround",
+         std::string("\x04\x1b%-12345X@PJL ENTER LANGUAGE = POSTSCRIPT\r\n%!PS\n") + kAccounting +
+             "showpage\n\x1b%-12345X\x04",
+         "u(1)",
+         1,
+         {},
+         "",
+         0,
+         true},
         {"OwnOutputKept", "%!PS\n(hello) = showpage\n", "-", 1, {}, "", 0, true},
     };
     for (const JobCase& c : cases) {
