@@ -104,7 +104,7 @@ TEST_F(KlvpsTest, BadInputFails) {
                                          : "cannot run Ghostscript"},
         {{"print", "BADPS", "-o", out}, "no DSC header"},
         {{"print", "EMPTY", "-o", out}, "the job is empty"},
-        {{"print", "DM", "-o", out}, "no DSC header"},
+        {{"print", "DM", "-o", out}, "not valid UTF-8"},
         {{"print", "BADPS", "--pages", "2", "-o", out}, "excludes"},
         {{"print", "-o", "-"}, "existing job only"},
     };

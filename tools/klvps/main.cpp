@@ -1,17 +1,25 @@
 // klvps: drives the plug-in library outside the printer driver. It prints
-// sample jobs through a driver simulator, renders pages of PostScript with
-// Ghostscript, and creates, shows and edits private device-mode files.
+// jobs through a driver simulator (its sample job, a UTF-8 text file, or an
+// existing PostScript or PDF job), checks what a printer receives from a
+// job, renders pages of PostScript with Ghostscript, and creates, shows and
+// edits private device-mode files.
 #include "devmode/layout.h"
 #include "platform/host/host.h"
 #include "tools/filter/dsc_pass.h"
 #include "tools/ghostscript/ghostscript.h"
 #include "tools/ghostscript/process.h"
+#include "tools/klvps/check/check_command.h"
 #include "tools/klvps/devmode_fields.h"
+#include "tools/klvps/devmode_header.h"
+#include "tools/klvps/job_settings.h"
+#include "tools/klvps/preview_command.h"
 #include "tools/klvps/print_job.h"
+#include "tools/klvps/text_pages.h"
 #include "tools/simulator/simulator.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +69,15 @@ std::vector<std::uint8_t> ReadDevMode(const std::string& path) {
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
+// A block to merge or change must be the plug-in's own.
+std::vector<std::uint8_t> ReadOwnDevMode(const std::string& path) {
+    std::vector<std::uint8_t> block = ReadDevMode(path);
+    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    if (!notice.empty())
+        throw Failure{path + ": " + notice.substr(0, notice.find(';'))};
+    return block;
+}
+
 void WriteOutput(const std::string& path, const std::string& bytes) {
     std::string error;
     if (!klv::sim::WriteFileAtomically(path, bytes, &error))
@@ -85,6 +102,9 @@ struct PrintOptions {
     std::string plugin;
     std::string devmode;
     std::vector<std::string> sets;
+    klv::cli::JobSettings settings;
+    int queueBefore = 0;
+    int queueAfter = 0;
     std::string user = "user1";
     std::string document = "Document";
     DWORD jobId = 1;
@@ -101,6 +121,51 @@ struct PrintOptions {
     bool documentGiven = false;
 };
 
+klv::sim::Paper PaperNamed(const std::string& name) {
+    if (name == "a4")
+        return klv::sim::Paper::kA4;
+    if (name == "legal")
+        return klv::sim::Paper::kLegal;
+    if (name == "a3")
+        return klv::sim::Paper::kA3;
+    return klv::sim::Paper::kLetter;
+}
+
+// Jobs of other users queued around ours, with ids that are not ours.
+std::vector<klv::platform::QueuedJob> OtherJobs(int count, int firstNumber, DWORD ourId) {
+    std::vector<klv::platform::QueuedJob> jobs;
+    for (int i = 0; i < count; ++i) {
+        const int n = firstNumber + i;
+        const DWORD id = (ourId + static_cast<DWORD>(n) - 1) % 0x7FFFFFFFu + 1;
+        jobs.push_back({id, klv::sim::Utf8ToUtf16("other-user-" + std::to_string(n)),
+                        klv::sim::Utf8ToUtf16("Other document " + std::to_string(n))});
+    }
+    return jobs;
+}
+
+// Pages of the text file laid out in the printable area the plug-in
+// leaves: a probe page learns it, as full-page printing widens it.
+std::vector<klv::sim::Page> TextFilePages(klv::sim::Simulator& sim, const klv::sim::Job& probe,
+                                          const std::string& path) {
+    const klv::sim::JobResult probed = sim.Run(probe);
+    if (!probed.ok)
+        throw Failure{"the job failed: " + probed.error};
+    // The simulator writes 10-point Courier (6 points a character) on
+    // 12-point lines, half an inch in from the printable area's edges.
+    const double pointsPerPixel = 72.0 / probe.dpi;
+    const double width = probed.gdiInfo.ulHorzRes * pointsPerPixel - 72;
+    const double height = probed.gdiInfo.ulVertRes * pointsPerPixel - 72;
+    std::vector<std::vector<std::string>> pages;
+    std::string error;
+    if (!klv::cli::PaginateText(ReadFile(path), static_cast<int>(std::floor(width / 6)),
+                                static_cast<int>(std::floor(height / 12)), &pages, &error))
+        throw Failure{path + ": " + error};
+    std::vector<klv::sim::Page> out;
+    for (std::vector<std::string>& lines : pages)
+        out.push_back(klv::sim::Page{std::move(lines), {}});
+    return out;
+}
+
 // The plug-in's trace lines of a job, on standard error.
 void PrintTrace(const std::vector<std::string>& lines) {
     constexpr std::string_view kPrefix = "klvps: ";
@@ -109,6 +174,28 @@ void PrintTrace(const std::vector<std::string>& lines) {
             line.remove_prefix(kPrefix.size());
         std::cerr << "klvps: plug-in trace: " << line << '\n';
     }
+}
+
+enum class InputKind { kPostScript, kPdf, kText };
+
+// What an INPUT of `klvps print` holds. A PDF file has "%PDF-" within its
+// first 1024 bytes, or a .pdf name (and is refused later when it is not
+// one); PostScript starts with "%!", a job language wrapper (ESC) or a ^D,
+// or has a .ps or .eps name; everything else is printed as text.
+InputKind InputKindOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (head.find("%PDF-") != std::string::npos || extension == ".pdf")
+        return InputKind::kPdf;
+    if (head.starts_with("%!") || head.starts_with("\x1b") || head.starts_with("\x04") ||
+        extension == ".ps" || extension == ".eps")
+        return InputKind::kPostScript;
+    return InputKind::kText;
 }
 
 // A PDF file has "%PDF-" within its first 1024 bytes.
@@ -145,8 +232,8 @@ void ConvertPdf(const std::string& pdf, const fs::path& postscript) {
     std::cerr << "klvps: converting " << pdf << " to PostScript with Ghostscript\n";
     const klv::gs::ProcessResult run =
         klv::gs::RunProcess({gs, "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ps2write",
-                                  "-sOutputFile=" + postscript.string(), pdf},
-                                 24 * 3600);
+                             "-sOutputFile=" + postscript.string(), pdf},
+                            24 * 3600);
     if (!run.started)
         throw Failure{pdf + ": printing a PDF file needs Ghostscript, and " + gs +
                       " cannot be started (install the ghostscript package, or set KLVPS_GS)"};
@@ -193,7 +280,9 @@ void PrintExisting(klv::sim::Simulator& sim, const PrintOptions& o, const std::v
     job.setup.user = o.user;
     job.setup.document = o.documentGiven ? o.document : fs::path(o.input).filename().string();
     job.setup.jobId = o.jobId;
-    job.setup.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.setup.otherJobs = OtherJobs(o.queueBefore, 1, o.jobId);
+    job.setup.laterJobs = OtherJobs(o.queueAfter, o.queueBefore + 1, o.jobId);
+    job.setup.paper = PaperNamed(o.paper);
     job.setup.dpi = o.dpi;
     if (!block.empty())
         job.setup.devmode = block;
@@ -227,14 +316,16 @@ void Print(const PrintOptions& o) {
     std::vector<std::uint8_t> block;
     std::string error;
     if (!o.devmode.empty()) {
-        block = ReadDevMode(o.devmode);
-    } else if (!o.sets.empty()) {
+        block = ReadOwnDevMode(o.devmode);
+    } else if (!o.sets.empty() || o.settings.Any()) {
         block = sim.DefaultDevMode(&error);
         if (block.empty())
             throw Failure{error};
     }
     ApplyAll(block, o.sets);
-    if (!o.input.empty()) {
+    if (!block.empty() && !klv::cli::ApplyJobSettings(block, o.settings, &error))
+        throw Failure{error};
+    if (!o.input.empty() && InputKindOf(o.input) != InputKind::kText) {
         PrintExisting(sim, o, block);
         return;
     }
@@ -242,19 +333,26 @@ void Print(const PrintOptions& o) {
     std::vector<std::string> lines = o.text;
     if (lines.empty())
         lines = {"This page was printed through the klvps driver simulator.", "Document: " + o.document};
-    klv::sim::Job job = klv::sim::SampleJob(o.pages, lines);
+    const std::string textFile = o.input;
+    klv::sim::Job job = klv::sim::SampleJob(textFile.empty() ? o.pages : 1, lines);
     job.user = o.user;
     job.document = o.document;
     job.jobId = o.jobId;
-    job.paper = o.paper == "a4" ? klv::sim::Paper::kA4 : klv::sim::Paper::kLetter;
+    job.otherJobs = OtherJobs(o.queueBefore, 1, o.jobId);
+    job.laterJobs = OtherJobs(o.queueAfter, o.queueBefore + 1, o.jobId);
+    job.paper = PaperNamed(o.paper);
     job.dpi = o.dpi;
     if (!block.empty())
         job.devmode = block;
+    if (!textFile.empty()) {
+        job.pages = {klv::sim::Page{}};
+        job.pages = TextFilePages(sim, job, textFile);
+    }
 
-    const bool report = o.pages > 1;
-    const klv::sim::JobResult result = sim.Run(job, [&](int page, int pages) {
-        if (report)
-            std::cerr << "klvps: page " << page << " of " << pages << " written\n";
+    const int pages = static_cast<int>(job.pages.size());
+    const klv::sim::JobResult result = sim.Run(job, [&](int page, int total) {
+        if (total > 1)
+            std::cerr << "klvps: page " << page << " of " << total << " written\n";
     });
     const char* traceSwitch = std::getenv("KLVPS_TRACE");
     if (o.trace || (traceSwitch != nullptr && std::string_view(traceSwitch) == "1"))
@@ -265,30 +363,8 @@ void Print(const PrintOptions& o) {
     const HRESULT unload = sim.Close();
     if (unload != S_OK)
         std::cerr << "klvps: warning: the plug-in reports that it cannot be unloaded\n";
-    std::cerr << "klvps: wrote " << o.output << " (" << o.pages << (o.pages == 1 ? " page, " : " pages, ")
+    std::cerr << "klvps: wrote " << o.output << " (" << pages << (pages == 1 ? " page, " : " pages, ")
               << result.postscript.size() << " bytes)\n";
-}
-
-void Preview(const std::string& input, const std::string& output, int page, int dpi) {
-    const std::string postscript = ReadFile(input);
-    klv::gs::TempDir dir;
-    const fs::path png = dir.Path() / "page.png";
-    const klv::gs::GsRun run = klv::gs::RunGhostscript(
-        postscript, {"-sDEVICE=png16m", "-r" + std::to_string(dpi), "-dFirstPage=" + std::to_string(page),
-                     "-dLastPage=" + std::to_string(page), "-sOutputFile=" + png.string()});
-    if (!run.started)
-        throw Failure{"cannot run Ghostscript (" + klv::gs::GhostscriptProgram() + "): " + run.output};
-    if (run.postscriptError)
-        throw Failure{input + ": PostScript error /" + run.errorName + " in " + run.errorCommand +
-                      "\n--- Ghostscript output ---\n" + run.output};
-    if (!run.ok)
-        throw Failure{input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) + ")\n" +
-                      run.output};
-    std::error_code ec;
-    if (!fs::exists(png, ec) || fs::file_size(png, ec) == 0)
-        throw Failure{input + ": there is no page " + std::to_string(page)};
-    WriteOutput(output, ReadFile(png.string()));
-    std::cerr << "klvps: wrote " << output << " (page " << page << " at " << dpi << " dpi)\n";
 }
 
 void DevModeNew(const std::string& plugin, const std::string& output, const std::vector<std::string>& sets) {
@@ -305,13 +381,20 @@ void DevModeNew(const std::string& plugin, const std::string& output, const std:
     WriteOutput(output, std::string(block.begin(), block.end()));
 }
 
+// Shows the fields of any block of the right length; one that is not the
+// plug-in's is named as such first, and the command then fails.
 void DevModeShow(const std::string& file) {
     const std::vector<std::uint8_t> block = ReadDevMode(file);
+    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    if (!notice.empty())
+        std::cerr << "klvps: " << file << ": " << notice << "\n" << std::flush;
     std::cout << klv::cli::DevModeToJson(block).dump(2) << "\n";
+    if (!notice.empty())
+        throw Failure{file + ": not a klvps device mode"};
 }
 
 void DevModeSet(const std::string& file, const std::vector<std::string>& assignments) {
-    std::vector<std::uint8_t> block = ReadDevMode(file);
+    std::vector<std::uint8_t> block = ReadOwnDevMode(file);
     ApplyAll(block, assignments);
     WriteOutput(file, std::string(block.begin(), block.end()));
 }
@@ -350,16 +433,19 @@ int main(int argc, char** argv) {
     PrintOptions print;
     print.plugin = DefaultPlugin();
     CLI::App* printCmd =
-        app.add_subcommand("print", "Print a PostScript job through the driver simulator and the plug-in: "
-                                    "an existing DSC job or PDF file given as INPUT, else a sample job.");
+        app.add_subcommand("print", "Print a job through the driver simulator and the plug-in, writing the "
+                                    "PostScript job to a file: an existing DSC PostScript job or PDF file, a "
+                                    "UTF-8 text file laid out in the printable area, or else a sample job. "
+                                    "Settings are applied in this order: --devmode, then --set, then the "
+                                    "shortcuts.");
     printCmd
-        ->add_option(
-            "input", print.input,
-            "An existing DSC PostScript job, or a PDF file (converted with Ghostscript's ps2write "
-            "first): the plug-in's text goes in at its injection points and every other byte is kept")
+        ->add_option("input", print.input,
+                     "A PostScript job (it starts with %!, or its name ends in .ps or .eps): the plug-in's "
+                     "text goes in at its injection points and every other byte is kept; a PDF file, "
+                     "converted with Ghostscript's ps2write first; any other file is UTF-8 text")
         ->check(CLI::ExistingFile);
     printCmd->add_flag("--pass-through", print.passThrough,
-                       "Copy an INPUT without a DSC header unchanged instead of refusing it");
+                       "Copy a PostScript INPUT without a DSC header unchanged instead of refusing it");
     printCmd->add_flag(
         "--job-line-endings", print.jobLineEndings,
         "Write the line breaks of the plug-in's text with INPUT's line ending (by default they "
@@ -380,18 +466,44 @@ int main(int argc, char** argv) {
                      "Spooler job id; with 0 StartDoc carries none and the plug-in bills the last listed job")
         ->check(CLI::Range(0u, 0x7FFFFFFFu))
         ->capture_default_str();
-    printCmd->add_option("--pages", print.pages, "Number of pages of the sample job")
-        ->check(CLI::Range(1, 10000))
-        ->capture_default_str()
-        ->excludes("input");
-    printCmd
-        ->add_option("--text", print.text, "A text line printed on every page of the sample job (repeatable)")
-        ->allow_extra_args(false)
-        ->excludes("input");
-    printCmd->add_option("--paper", print.paper, "Paper size")
-        ->check(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
-        ->transform(CLI::IsMember({"letter", "a4"}, CLI::ignore_case))
+    CLI::Option* pagesOpt = printCmd->add_option("--pages", print.pages, "Number of pages of the sample job")
+                                ->check(CLI::Range(1, 10000))
+                                ->capture_default_str();
+    CLI::Option* textOpt =
+        printCmd
+            ->add_option("--text", print.text, "A text line printed on every page of the sample (repeatable)")
+            ->allow_extra_args(false);
+    pagesOpt->excludes("input");
+    textOpt->excludes("input");
+    printCmd->add_option("--paper", print.paper, "Paper size: letter, a4, legal or a3")
+        ->check(CLI::IsMember({"letter", "a4", "legal", "a3"}, CLI::ignore_case))
+        ->transform(CLI::IsMember({"letter", "a4", "legal", "a3"}, CLI::ignore_case))
         ->capture_default_str();
+    printCmd->add_option("--queue-before", print.queueBefore, "Other users' jobs queued ahead of this one")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
+    printCmd->add_option("--queue-after", print.queueAfter, "Other users' jobs queued after this one")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
+    klv::cli::JobSettings& settings = print.settings;
+    printCmd->add_option("--watermark", settings.watermark,
+                         "Watermark text (UTF-8, at most 127 characters); switches the watermark on");
+    printCmd->add_option("--watermark-font", settings.watermarkFont,
+                         "Watermark font, a PostScript font name");
+    printCmd->add_option("--watermark-size", settings.watermarkSize,
+                         "Watermark size in points, " + std::to_string(klv::cli::kMinWatermarkSize) + " to " +
+                             std::to_string(klv::cli::kMaxWatermarkSize));
+    printCmd->add_option("--watermark-angle", settings.watermarkAngle,
+                         "Watermark angle in degrees, counter-clockwise, " +
+                             std::to_string(klv::cli::kMinWatermarkAngle) + " to " +
+                             std::to_string(klv::cli::kMaxWatermarkAngle));
+    printCmd->add_option("--watermark-color", settings.watermarkColour, "Watermark colour, #RRGGBB or R,G,B");
+    printCmd->add_flag("--full-page", settings.fullPage, "Print on the whole page (full-page origin patch)");
+    printCmd->add_flag("--flip", settings.flip, "Set the flip key");
+    printCmd->add_option("--job-name", settings.jobName,
+                         "Job name of the job ticket, at most 80 characters (default: the document name)");
+    printCmd->add_option("--job-password", settings.jobPassword,
+                         "Job password of the job ticket, at most 4 characters");
     printCmd->add_option("--dpi", print.dpi, "Device resolution in dots per inch")
         ->check(CLI::Range(72, 2400))
         ->capture_default_str();
@@ -408,19 +520,11 @@ int main(int argc, char** argv) {
                      "PostScript file to write; - for standard output (INPUT only)")
         ->required();
 
-    std::string previewInput, previewOutput;
-    int previewPage = 1, previewDpi = 72;
-    CLI::App* previewCmd =
-        app.add_subcommand("preview", "Render one page of a PostScript file to a PNG image with Ghostscript "
-                                      "(fails when Ghostscript reports a PostScript error).");
-    previewCmd->add_option("input", previewInput, "PostScript file")->required();
-    previewCmd->add_option("-o,--output", previewOutput, "PNG file to write")->required();
-    previewCmd->add_option("--page", previewPage, "Page to render, from 1")
-        ->check(CLI::Range(1, 100000))
-        ->capture_default_str();
-    previewCmd->add_option("--dpi", previewDpi, "Resolution of the image")
-        ->check(CLI::Range(10, 1200))
-        ->capture_default_str();
+    klv::cli::PreviewOptions preview;
+    CLI::App* previewCmd = klv::cli::AddPreviewCommand(app, preview);
+
+    klv::check::CheckOptions check;
+    CLI::App* checkCmd = klv::check::AddCheckCommand(app, check);
 
     CLI::App* devmodeCmd = app.add_subcommand("devmode", "Create, show and edit private device-mode files.");
     devmodeCmd->require_subcommand(1);
@@ -434,7 +538,9 @@ int main(int argc, char** argv) {
 
     std::string showFile;
     CLI::App* showCmd =
-        devmodeCmd->add_subcommand("show", "Print the named fields of a device-mode file as JSON.");
+        devmodeCmd->add_subcommand("show", "Print the named fields of a device-mode file as JSON; a block "
+                                           "whose size or signature is not the plug-in's is named as such "
+                                           "first, on stderr.");
     showCmd->add_option("file", showFile, "Device-mode file")->required();
 
     std::string setFile;
@@ -450,17 +556,21 @@ int main(int argc, char** argv) {
     infoCmd->add_option("--plugin", infoPlugin, "Plug-in library to load")->capture_default_str();
 
     const std::string first = argc > 1 ? argv[1] : "";
-    if (!first.empty() && first[0] != '-' && first != "print" && first != "preview" && first != "devmode" &&
-        first != "info") {
-        std::cerr << "klvps: unknown command '" << first << "' (commands: print, preview, devmode, info)\n"
+    if (!first.empty() && first[0] != '-' && first != "print" && first != "check" && first != "preview" &&
+        first != "devmode" && first != "info") {
+        std::cerr << "klvps: unknown command '" << first
+                  << "' (commands: print, check, preview, devmode, info)\n"
                   << "Run with --help for more information.\n";
         return 2;
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // Help and version exit 0; every other parse error is bad usage.
+        return app.exit(e) == 0 ? 0 : 2;
     }
+    if (checkCmd->parsed())
+        return klv::check::RunCheckCommand(check);
 
     try {
         print.documentGiven = printCmd->count("--document") > 0;
@@ -469,7 +579,7 @@ int main(int argc, char** argv) {
         if (printCmd->parsed())
             Print(print);
         else if (previewCmd->parsed())
-            Preview(previewInput, previewOutput, previewPage, previewDpi);
+            klv::cli::Preview(preview);
         else if (newCmd->parsed())
             DevModeNew(newPlugin, newOutput, newSets);
         else if (showCmd->parsed())

@@ -5,6 +5,7 @@
 #include "tools/klvps/print_job.h"
 
 #include "tools/ghostscript/ghostscript.h"
+#include "tools/ghostscript/process.h"
 
 #include <gtest/gtest.h>
 

@@ -36,14 +36,39 @@ template <typename Fn, typename... Args> BOOL CallDdi(DriverSession::State& s, U
 
 } // namespace
 
-void PaperPoints(Paper paper, double* width, double* height) {
-    if (paper == Paper::kA4) {
-        *width = 595.276;
-        *height = 841.89;
-    } else {
-        *width = 612;
-        *height = 792;
+namespace {
+
+// Physical page size in points, and the name of the size in the job.
+struct PaperSize {
+    Paper paper;
+    const char* name;
+    double width;
+    double height;
+};
+constexpr PaperSize kPaperSizes[] = {
+    {Paper::kLetter, "Letter", 612, 792},
+    {Paper::kA4, "A4", 595.276, 841.89},
+    {Paper::kLegal, "Legal", 612, 1008},
+    {Paper::kA3, "A3", 841.89, 1190.55},
+};
+
+const PaperSize& SizeOf(Paper paper) {
+    for (const PaperSize& size : kPaperSizes) {
+        if (size.paper == paper)
+            return size;
     }
+    return kPaperSizes[0];
+}
+
+} // namespace
+
+void PaperPoints(Paper paper, double* width, double* height) {
+    *width = SizeOf(paper).width;
+    *height = SizeOf(paper).height;
+}
+
+const char* PaperName(Paper paper) {
+    return SizeOf(paper).name;
 }
 
 GDIINFO MakeGdiInfo(Paper paper, int dpi) {

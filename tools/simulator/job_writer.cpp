@@ -1,4 +1,5 @@
 #include "tools/simulator/job_writer.h"
+#include "tools/simulator/session_internal.h"
 
 #include <cmath>
 #include <cstdio>
@@ -112,11 +113,11 @@ void JobWriter::WriteHeader() {
     headerWritten_ = true;
     const double width = session_.PageWidthPoints();
     const double height = session_.PageHeightPoints();
-    const bool a4 = session_.Setup().paper == Paper::kA4;
+    const char* paperName = PaperName(session_.Setup().paper);
     Write(FillTemplate(kHeaderComments,
                        {PsString(Utf16ToUtf8(session_.StartDocName())), PsString(session_.Setup().user),
                         std::to_string(pages_), PsNumber(std::round(width)), PsNumber(std::round(height)),
-                        a4 ? "A4" : "Letter", PsNumber(width), PsNumber(height)}));
+                        paperName, PsNumber(width), PsNumber(height)}));
     Inject(PSINJECT_COMMENTS);
     Write(kEndComments);
     Write(kBeginProlog);
@@ -126,7 +127,7 @@ void JobWriter::WriteHeader() {
     Write(kEndProlog);
     Write(kBeginSetup);
     Inject(PSINJECT_BEGINSETUP);
-    Write(FillTemplate(kPageSizeSetup, {a4 ? "A4" : "Letter", PsNumber(width), PsNumber(height)}));
+    Write(FillTemplate(kPageSizeSetup, {paperName, PsNumber(width), PsNumber(height)}));
 }
 
 bool JobWriter::StartPage() {

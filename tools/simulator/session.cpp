@@ -44,6 +44,9 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
     if (!s.queue.Add(platform::QueuedJob{setup.jobId, Utf8ToUtf16(setup.user), Utf8ToUtf16(setup.document)},
                      &queueError))
         return fail(queueError);
+    for (const platform::QueuedJob& later : setup.laterJobs)
+        if (!s.queue.Add(later, &queueError))
+            return fail(queueError);
 
     s.plugin = simulator_.plugin_;
     s.hooks = &simulator_.hooks_;

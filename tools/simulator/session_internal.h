@@ -77,6 +77,7 @@ std::string DdiName(ULONG index);
 
 // Physical page size in points, and the device the driver describes for it.
 void PaperPoints(Paper paper, double* width, double* height);
+const char* PaperName(Paper paper); // as DSC names the size: "Letter", "A4", ...
 GDIINFO MakeGdiInfo(Paper paper, int dpi);
 
 // The platform's 16-bit character type (char16_t on other hosts, wchar_t on

@@ -43,7 +43,7 @@
 
 namespace klv::sim {
 
-enum class Paper { kLetter, kA4 };
+enum class Paper { kLetter, kA4, kLegal, kA3 };
 
 // A filled rectangle, in points from the top left corner of the printable
 // area.
@@ -69,6 +69,8 @@ struct JobSetup {
     DWORD jobId = 1;
     // Jobs queued on the same printer before this one.
     std::vector<platform::QueuedJob> otherJobs;
+    // Jobs queued on the same printer after this one.
+    std::vector<platform::QueuedJob> laterJobs;
     Paper paper = Paper::kLetter;
     int dpi = 600;
     // The user's private device mode, merged into the plug-in's defaults
