@@ -124,6 +124,13 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++n;
+    return n;
+}
+
 struct InputCase {
     const char* label;
     bool fromFile; // the sixth argument, else standard input
@@ -170,11 +177,7 @@ TEST(CupsFilter, OptionsAndQueueDefaultsSetTheJob) {
     EXPECT_TRUE(Contains(run.out, "/Angle 45 def"));
     EXPECT_TRUE(Contains(run.out, "{1.00 0.00 0.00 setrgbcolor}"));
     EXPECT_TRUE(Contains(run.out, "userdict /kelvo$flip true put")) << "the queue's default";
-    std::size_t invocations = 0;
-    for (std::size_t at = 0; (at = run.out.find("userdict /DrawWaterMark get exec", at)) != std::string::npos;
-         ++at)
-        ++invocations;
-    EXPECT_EQ(invocations, 3u) << "one watermark per page";
+    EXPECT_EQ(Count(run.out, "userdict /DrawWaterMark get exec"), 3u) << "one watermark per page";
 
     const klv::testing::Rendering pages = klv::testing::RenderPages(run.out);
     ASSERT_TRUE(pages.run.ok) << pages.run.output;
@@ -314,6 +317,23 @@ TEST_F(UnderCups, RunsAfterPstopsWithTheJobsUserTitleAndOptions) {
     const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
     EXPECT_TRUE(pages.run.ok) << pages.run.output;
     EXPECT_EQ(pages.pages.size(), 3u);
+}
+
+TEST_F(UnderCups, AfterPstopsTheWatermarkIsDrawnOncePerSheet) {
+    // Two pages to a sheet: the three pages of the job make two sheets, and
+    // the job still carries one accounting block.
+    const fs::path job = dir_.Path() / "job.ps";
+    const fs::path out = dir_.Path() / "out.ps";
+    WriteAll(job, SampleJob());
+    const klv::testing::ProcessResult run =
+        Cupsfilter({"-o", "number-up=2", "-o", "klvps-watermark=DRAFT"}, job, out);
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    const std::string printed = ReadAll(out);
+    EXPECT_EQ(Count(printed, "userdict /DrawWaterMark get exec"), 2u);
+    EXPECT_EQ(Count(printed, "begin logusername end"), 1u);
+    const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
+    EXPECT_TRUE(pages.run.ok) << pages.run.output;
+    EXPECT_EQ(pages.pages.size(), 2u);
 }
 
 TEST_F(UnderCups, ABadOptionFailsTheJob) {
