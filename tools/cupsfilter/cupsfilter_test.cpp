@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -65,10 +66,14 @@ struct FilterRun {
     std::string err;
 };
 
+enum class Reader { kFile, kGone };
+
 // Starts the filter with stdin from the file `input` (or a pipe when empty,
-// whose write end is returned through pipeWrite), stdout and stderr to files.
+// whose write end is returned through pipeWrite), stderr to a file and
+// stdout to a file, or to a pipe whose reader has gone away.
 pid_t StartFilter(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                  const fs::path& dir, const std::string& input, int* pipeWrite) {
+                  const fs::path& dir, const std::string& input, int* pipeWrite,
+                  Reader reader = Reader::kFile) {
     int in = -1;
     int fds[2] = {-1, -1};
     if (input.empty()) {
@@ -78,7 +83,16 @@ pid_t StartFilter(const std::vector<std::string>& args, const std::vector<std::s
     } else {
         in = open(input.c_str(), O_RDONLY);
     }
-    const int out = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = -1;
+    if (reader == Reader::kGone) {
+        int gone[2];
+        EXPECT_EQ(pipe(gone), 0);
+        close(gone[0]);
+        out = gone[1];
+        WriteAll(dir / "out", "");
+    } else {
+        out = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     const int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(KLVPS_CUPSFILTER_PATH));
@@ -190,34 +204,50 @@ TEST(CupsFilter, OptionsAndQueueDefaultsSetTheJob) {
 struct RefusalCase {
     std::vector<std::string> args;
     const char* error;
+    std::optional<std::string> input; // the sample job when not given
 };
 
 TEST(CupsFilter, RefusesWithAnErrorLineAndWritesNothing) {
     const RefusalCase cases[] = {
         {{"1", "u", "t", "1", "klvps-watermark-angle=99999"},
-         "ERROR: klvps: klvps-watermark-angle: 99999 is outside -32768 to 32767"},
+         "ERROR: klvps: klvps-watermark-angle: 99999 is outside -32768 to 32767",
+         {}},
         {{"1", "u", "t", "1", "klvps-job-password=secret"},
-         "ERROR: klvps: klvps-job-password: 6 characters, at most 4 allowed"},
-        {{"1", "u", "t", "1", "klvps-flip=perhaps"}, "ERROR: klvps: klvps-flip: 'perhaps' is not a boolean"},
-        {{"x", "u", "t", "1", ""}, "ERROR: klvps: job id 'x' is not a number"},
-        {{"1", "u", "t", "1", "", "/nonexistent/job.ps"}, "ERROR: klvps: cannot open /nonexistent/job.ps"},
-        {{"1", "u", "t"}, "Usage: klvps-cupsfilter job-id user title copies options [file]"},
+         "ERROR: klvps: klvps-job-password: 6 characters, at most 4 allowed",
+         {}},
+        {{"1", "u", "t", "1", "klvps-flip=perhaps"},
+         "ERROR: klvps: klvps-flip: 'perhaps' is not a boolean",
+         {}},
+        {{"x", "u", "t", "1", ""}, "ERROR: klvps: job id 'x' is not a number", {}},
+        {{"0", "u", "t", "1", ""}, "ERROR: klvps: job id '0' is not a number from 1 to 4294967295", {}},
+        {{"1", "u", "t", "1", "", "/nonexistent/job.ps"},
+         "ERROR: klvps: cannot open /nonexistent/job.ps",
+         {}},
+        {{"1", "u", "t"}, "Usage: klvps-cupsfilter job-id user title copies options [file]", {}},
+        {{"1", "u", "t", "1", ""}, "ERROR: klvps: standard input: the job is empty", ""},
+        {{"1", "u", "t", "1", ""}, "ERROR: klvps: standard input: the job has no DSC header", "hello\n"},
     };
     for (const RefusalCase& c : cases) {
         TempDir dir;
         const fs::path job = dir.Path() / "job.ps";
-        WriteAll(job, SampleJob());
+        WriteAll(job, c.input.value_or(SampleJob()));
         const FilterRun run = RunFilter(c.args, dir.Path(), job.string());
         EXPECT_EQ(run.exitStatus, 1) << c.error;
         EXPECT_TRUE(Contains(run.err, c.error)) << run.err;
         EXPECT_TRUE(run.out.empty()) << c.error;
     }
+}
+
+TEST(CupsFilter, AReaderThatGoesAwayFailsTheJobWithAMessage) {
     TempDir dir;
-    const fs::path notDsc = dir.Path() / "plain.txt";
-    WriteAll(notDsc, "hello\n");
-    const FilterRun run = RunFilter({"1", "u", "t", "1", ""}, dir.Path(), notDsc.string());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard input: ")) << run.err;
+    const fs::path job = dir.Path() / "job.ps";
+    WriteAll(job, SampleJob());
+    // Ignoring SIGPIPE turns the lost reader into a failed write.
+    const FilterRun run = Finish(StartFilter({"3", "u", "t", "1", ""}, CupsEnvironment(KLVPS_PPD_PATH),
+                                             dir.Path(), job.string(), nullptr, Reader::kGone),
+                                 dir.Path());
+    EXPECT_EQ(run.exitStatus, 1) << "killed by a signal, or reported success";
+    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard input: the output cannot be written")) << run.err;
 }
 
 TEST(CupsFilter, StopsCleanlyWhenTheJobIsCancelled) {

@@ -135,8 +135,7 @@ int Run(int argc, char** argv) {
     klv::sim::Simulator sim;
     const std::string plugin = PluginPath();
     if (!sim.Open(plugin, &error)) {
-        Message("ERROR", "klvps: cannot load the plug-in " + plugin + ": " + error +
-                             " (set KLVPS_PLUGIN, or install it there)");
+        Message("ERROR", "klvps: " + error + " (set KLVPS_PLUGIN, or install the plug-in there)");
         return kFailed;
     }
     if (klv::cups::HasJobOptions(options)) {
