@@ -304,10 +304,11 @@ protected:
     }
 
     klv::testing::ProcessResult Cupsfilter(const std::vector<std::string>& extra, const fs::path& job,
-                                           const fs::path& out) {
+                                           const fs::path& out,
+                                           const std::string& type = "application/postscript") {
         // cupsfilter writes the job to stdout; a shell sends it to a file.
         std::string command = "/usr/sbin/cupsfilter -c '" + (dir_.Path() / "cups-files.conf").string() +
-                              "' -p '" + KLVPS_PPD_PATH + "' -m printer/klvps -i application/postscript -e";
+                              "' -p '" + KLVPS_PPD_PATH + "' -m printer/klvps -i " + type + " -e";
         for (const std::string& e : extra)
             command += " '" + e + "'";
         command += " '" + job.string() + "' > '" + out.string() + "'";
@@ -364,6 +365,29 @@ TEST_F(UnderCups, AfterPstopsTheWatermarkIsDrawnOncePerSheet) {
     const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
     EXPECT_TRUE(pages.run.ok) << pages.run.output;
     EXPECT_EQ(pages.pages.size(), 2u);
+}
+
+TEST_F(UnderCups, PdfJobsReachItThroughCupssOwnFilters) {
+    if (access("/usr/lib/cups/filter/pdftops", X_OK) != 0)
+        GTEST_SKIP() << "CUPS's pdftops filter is not installed (Debian package cups-filters)";
+    const fs::path ps = dir_.Path() / "job.ps";
+    const fs::path pdf = dir_.Path() / "job.pdf";
+    const fs::path out = dir_.Path() / "out.ps";
+    WriteAll(ps, SampleJob());
+    const klv::testing::ProcessResult made =
+        klv::testing::RunProcess({klv::testing::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
+                                  "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()});
+    ASSERT_EQ(made.exitStatus, 0) << made.output;
+    const klv::testing::ProcessResult run =
+        Cupsfilter({"-U", "frank", "-o", "klvps-watermark=DRAFT"}, pdf, out, "application/pdf");
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_TRUE(Contains(run.output, "INFO: klvps-cupsfilter")) << run.output;
+    const std::string printed = ReadAll(out);
+    EXPECT_TRUE(Contains(printed, "(frank) /ZUDurareDirod /ProcSet findresource begin logusername end"));
+    EXPECT_EQ(Count(printed, "userdict /DrawWaterMark get exec"), 3u);
+    const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
+    EXPECT_TRUE(pages.run.ok) << pages.run.output;
+    EXPECT_EQ(pages.pages.size(), 3u);
 }
 
 TEST_F(UnderCups, ABadOptionFailsTheJob) {
