@@ -31,13 +31,22 @@ std::string ExplainNoHeader(std::istream& in) {
 
 ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob& job,
                                    const std::function<void(int page)>& onPage) {
-    ExistingJobResult result;
-    const std::string& name = job.name.empty() ? job.input : job.name;
     std::ifstream in(job.input, std::ios::binary);
     if (!in) {
-        result.error = name + ": cannot be opened";
+        ExistingJobResult result;
+        result.error = (job.name.empty() ? job.input : job.name) + ": cannot be opened";
         return result;
     }
+    ExistingJobResult result = PrintExistingJob(simulator, in, job, onPage);
+    if (!result.ok && result.error.find("no DSC header") != std::string::npos)
+        result.error += ExplainNoHeader(in);
+    return result;
+}
+
+ExistingJobResult PrintExistingJob(sim::Simulator& simulator, std::istream& in, const ExistingJob& job,
+                                   const std::function<void(int page)>& onPage) {
+    ExistingJobResult result;
+    const std::string& name = job.name.empty() ? job.input : job.name;
 
     std::unique_ptr<filter::FileOutput> file;
     filter::StreamOutput standardOutput(std::cout);
@@ -79,8 +88,6 @@ ExistingJobResult PrintExistingJob(sim::Simulator& simulator, const ExistingJob&
     result.bytesRead = pass.bytesRead;
     if (!pass.ok) {
         result.error = name + ": " + pass.error;
-        if (pass.error.find("no DSC header") != std::string::npos)
-            result.error += ExplainNoHeader(in);
         return result;
     }
     if (!session.Log().faults.empty()) {

@@ -8,6 +8,7 @@
 #include "tools/simulator/simulator.h"
 
 #include <functional>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ struct ExistingJobResult {
 
 // sim must be open. onPage is called as each page of the job begins.
 ExistingJobResult PrintExistingJob(sim::Simulator& sim, const ExistingJob& job,
+                                   const std::function<void(int page)>& onPage = {});
+
+// The same for a job read from a stream (job.input is then not opened; its
+// name, or job.name, is what messages call the job).
+ExistingJobResult PrintExistingJob(sim::Simulator& sim, std::istream& in, const ExistingJob& job,
                                    const std::function<void(int page)>& onPage = {});
 
 } // namespace klv::cli
