@@ -1,3 +1,4 @@
+#include "devmode/layout.h"
 #include "tools/cupsfilter/cups_options.h"
 #include "tools/cupsfilter/job_settings.h"
 #include "tools/klvps/devmode_fields.h"
@@ -48,7 +49,7 @@ struct SettingCase {
 
 std::vector<std::uint8_t> DefaultBlock() {
     // The defaults the plug-in writes, set through the same field rules.
-    std::vector<std::uint8_t> block(cli::kDevModeBytes);
+    std::vector<std::uint8_t> block(dm::kSize);
     for (const char* a :
          {"sFullPage=-1", "sWatermarkAngle=30", "lWatermarkSize=72", "rgbWatermarkColor=230,230,230",
           "szWatermarkText=WaterMark", "szWatermarkFont=Helvetica"}) {

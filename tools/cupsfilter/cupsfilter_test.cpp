@@ -1,7 +1,8 @@
 // klvps-cupsfilter run as the print server runs it: the same argument
 // vector and environment, the job on standard input or in a file, and then
 // under CUPS's own cupsfilter program with the project's PPD file.
-#include "testing/ghostscript.h"
+#include "tools/ghostscript/ghostscript.h"
+#include "tools/ghostscript/process.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using klv::testing::TempDir;
+using klv::gs::TempDir;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -167,7 +168,7 @@ TEST(CupsFilter, BillsTheCupsJobsUserWithItsTitle) {
                                       "logfilename end"))
             << c.label;
         EXPECT_FALSE(Contains(run.err, "PAGE:")) << "page accounting belongs to other filters";
-        const klv::testing::GsRun gs = klv::testing::RunGhostscript(run.out, {"-sDEVICE=nullpage"});
+        const klv::gs::GsRun gs = klv::gs::RunGhostscript(run.out, {"-sDEVICE=nullpage"});
         EXPECT_TRUE(gs.ok) << c.label << "\n" << gs.output;
     }
 }
@@ -193,7 +194,7 @@ TEST(CupsFilter, OptionsAndQueueDefaultsSetTheJob) {
     EXPECT_TRUE(Contains(run.out, "userdict /kelvo$flip true put")) << "the queue's default";
     EXPECT_EQ(Count(run.out, "userdict /DrawWaterMark get exec"), 3u) << "one watermark per page";
 
-    const klv::testing::Rendering pages = klv::testing::RenderPages(run.out);
+    const klv::gs::Rendering pages = klv::gs::RenderPages(run.out);
     ASSERT_TRUE(pages.run.ok) << pages.run.output;
     ASSERT_EQ(pages.pages.size(), 3u);
     EXPECT_GT(pages.pages[0].CountNear({255, 0, 0}, 40, pages.pages[0].Width() / 2,
@@ -303,7 +304,7 @@ protected:
         WriteAll(dir_.Path() / "cups-files.conf", "ServerBin " + (dir_.Path() / "serverbin").string() + "\n");
     }
 
-    klv::testing::ProcessResult Cupsfilter(const std::vector<std::string>& extra, const fs::path& job,
+    klv::gs::ProcessResult Cupsfilter(const std::vector<std::string>& extra, const fs::path& job,
                                            const fs::path& out,
                                            const std::string& type = "application/postscript") {
         // cupsfilter writes the job to stdout; a shell sends it to a file.
@@ -312,7 +313,7 @@ protected:
         for (const std::string& e : extra)
             command += " '" + e + "'";
         command += " '" + job.string() + "' > '" + out.string() + "'";
-        return klv::testing::RunProcess({"/bin/sh", "-c", command});
+        return klv::gs::RunProcess({"/bin/sh", "-c", command});
     }
 
     TempDir dir_;
@@ -325,8 +326,8 @@ TEST_F(UnderCups, ThePpdPassesCupstestppd) {
     const fs::path root = dir_.Path() / "root";
     fs::create_directories(root / "usr/lib/cups/filter");
     fs::copy_file(KLVPS_CUPSFILTER_PATH, root / "usr/lib/cups/filter/klvps-cupsfilter");
-    const klv::testing::ProcessResult run =
-        klv::testing::RunProcess({"/usr/bin/cupstestppd", "-R", root.string(), KLVPS_PPD_PATH});
+    const klv::gs::ProcessResult run =
+        klv::gs::RunProcess({"/usr/bin/cupstestppd", "-R", root.string(), KLVPS_PPD_PATH});
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "PASS")) << run.output;
 }
@@ -335,7 +336,7 @@ TEST_F(UnderCups, RunsAfterPstopsWithTheJobsUserTitleAndOptions) {
     const fs::path job = dir_.Path() / "job.ps";
     const fs::path out = dir_.Path() / "out.ps";
     WriteAll(job, SampleJob());
-    const klv::testing::ProcessResult run = Cupsfilter(
+    const klv::gs::ProcessResult run = Cupsfilter(
         {"-U", "erin", "-t", "Budget 2027", "-o", "klvps-watermark=DRAFT", "-o", "klvps-flip"}, job, out);
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "INFO: klvps-cupsfilter")) << run.output;
@@ -345,7 +346,7 @@ TEST_F(UnderCups, RunsAfterPstopsWithTheJobsUserTitleAndOptions) {
         Contains(printed, "(Budget 2027) /ZUDurareDirod /ProcSet findresource begin logfilename end"));
     EXPECT_TRUE(Contains(printed, "/Watermark (DRAFT) def"));
     EXPECT_TRUE(Contains(printed, "userdict /kelvo$flip true put"));
-    const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
+    const klv::gs::Rendering pages = klv::gs::RenderPages(printed);
     EXPECT_TRUE(pages.run.ok) << pages.run.output;
     EXPECT_EQ(pages.pages.size(), 3u);
 }
@@ -356,13 +357,13 @@ TEST_F(UnderCups, AfterPstopsTheWatermarkIsDrawnOncePerSheet) {
     const fs::path job = dir_.Path() / "job.ps";
     const fs::path out = dir_.Path() / "out.ps";
     WriteAll(job, SampleJob());
-    const klv::testing::ProcessResult run =
+    const klv::gs::ProcessResult run =
         Cupsfilter({"-o", "number-up=2", "-o", "klvps-watermark=DRAFT"}, job, out);
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     const std::string printed = ReadAll(out);
     EXPECT_EQ(Count(printed, "userdict /DrawWaterMark get exec"), 2u);
     EXPECT_EQ(Count(printed, "begin logusername end"), 1u);
-    const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
+    const klv::gs::Rendering pages = klv::gs::RenderPages(printed);
     EXPECT_TRUE(pages.run.ok) << pages.run.output;
     EXPECT_EQ(pages.pages.size(), 2u);
 }
@@ -374,18 +375,18 @@ TEST_F(UnderCups, PdfJobsReachItThroughCupssOwnFilters) {
     const fs::path pdf = dir_.Path() / "job.pdf";
     const fs::path out = dir_.Path() / "out.ps";
     WriteAll(ps, SampleJob());
-    const klv::testing::ProcessResult made =
-        klv::testing::RunProcess({klv::testing::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
+    const klv::gs::ProcessResult made =
+        klv::gs::RunProcess({klv::gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
                                   "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()});
     ASSERT_EQ(made.exitStatus, 0) << made.output;
-    const klv::testing::ProcessResult run =
+    const klv::gs::ProcessResult run =
         Cupsfilter({"-U", "frank", "-o", "klvps-watermark=DRAFT"}, pdf, out, "application/pdf");
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "INFO: klvps-cupsfilter")) << run.output;
     const std::string printed = ReadAll(out);
     EXPECT_TRUE(Contains(printed, "(frank) /ZUDurareDirod /ProcSet findresource begin logusername end"));
     EXPECT_EQ(Count(printed, "userdict /DrawWaterMark get exec"), 3u);
-    const klv::testing::Rendering pages = klv::testing::RenderPages(printed);
+    const klv::gs::Rendering pages = klv::gs::RenderPages(printed);
     EXPECT_TRUE(pages.run.ok) << pages.run.output;
     EXPECT_EQ(pages.pages.size(), 3u);
 }
@@ -393,7 +394,7 @@ TEST_F(UnderCups, PdfJobsReachItThroughCupssOwnFilters) {
 TEST_F(UnderCups, ABadOptionFailsTheJob) {
     const fs::path job = dir_.Path() / "job.ps";
     WriteAll(job, SampleJob());
-    const klv::testing::ProcessResult run =
+    const klv::gs::ProcessResult run =
         Cupsfilter({"-o", "klvps-watermark-size=0"}, job, dir_.Path() / "out.ps");
     EXPECT_NE(run.exitStatus, 0);
     EXPECT_TRUE(Contains(run.output, "ERROR: klvps: klvps-watermark-size: 0 is outside 1 to 2147483647"))

@@ -4,6 +4,7 @@
 // watermark. It reads PostScript from the file argument or standard input,
 // writes PostScript to standard output and reports on standard error with
 // CUPS's message prefixes.
+#include "devmode/layout.h"
 #include "tools/cupsfilter/cancel.h"
 #include "tools/cupsfilter/cups_options.h"
 #include "tools/cupsfilter/job_settings.h"
@@ -115,7 +116,7 @@ int Run(int argc, char** argv) {
     // Check the options before loading anything, so that a bad value is
     // reported even where the plug-in cannot be loaded.
     std::string error;
-    std::vector<std::uint8_t> block(klv::cli::kDevModeBytes);
+    std::vector<std::uint8_t> block(klv::dm::kSize);
     if (!klv::cups::ApplyJobOptions(block, options, &error)) {
         Message("ERROR", "klvps: " + error);
         return kFailed;
