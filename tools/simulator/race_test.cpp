@@ -141,5 +141,43 @@ TEST(Races, JobsOnSeveralDevicesWhileObjectsComeAndGo) {
     EXPECT_EQ(library.canUnloadNow(), S_OK);
 }
 
+// One plug-in object and one class object shared by many threads, each
+// taking and dropping references; the last Release destroys them while the
+// others may still be returning from theirs, so no Release may read its
+// object after its own decrement.
+TEST(Races, SharedObjectsReleasedFromManyThreads) {
+    host::LoadedPlugin library(KLVPS_PLUGIN_PATH);
+    ASSERT_TRUE(library.Ok()) << library.Error();
+    for (int round = 0; round < 20; ++round) {
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(
+            library.getClassObject(kClsidOemRender, kIidClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+        IUnknown* object = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, kIidPrintOemPS, reinterpret_cast<void**>(&object)), S_OK);
+        constexpr int kThreads = 4;
+        for (int i = 0; i < kThreads; ++i) {
+            factory->AddRef();
+            object->AddRef();
+        }
+        factory->Release();
+        object->Release();
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kThreads; ++i) {
+            threads.emplace_back([factory, object] {
+                for (int n = 0; n < 50; ++n) {
+                    object->AddRef();
+                    object->Release();
+                }
+                object->Release();
+                factory->Release();
+            });
+        }
+        for (std::thread& t : threads)
+            t.join();
+    }
+    EXPECT_EQ(library.canUnloadNow(), S_OK);
+}
+
 } // namespace
 } // namespace klv::sim
