@@ -13,10 +13,16 @@ inline ULONG AddRefCount(volatile LONG& refCount) {
     return static_cast<ULONG>(InterlockedIncrement(&refCount));
 }
 
-// Decrements refCount; true when it reached zero and the caller must destroy
-// the object.
-inline bool ReleaseCount(volatile LONG& refCount) {
-    return InterlockedDecrement(&refCount) == 0;
+// Decrements refCount and returns what is left; at zero the caller must
+// destroy the object. The object must not be read after a non-zero result:
+// another thread may release and destroy it at any time.
+inline ULONG ReleaseCount(volatile LONG& refCount) {
+    return static_cast<ULONG>(InterlockedDecrement(&refCount));
+}
+
+// Reads a counter that other threads change through interlocked calls.
+inline LONG ReadCount(volatile LONG& counter) {
+    return InterlockedCompareExchange(&counter, 0, 0);
 }
 
 } // namespace klv

@@ -29,7 +29,7 @@ KLV_EXPORT HRESULT KLV_STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, vo
 }
 
 KLV_EXPORT HRESULT KLV_STDAPI DllCanUnloadNow() {
-    if (klv::gObjectCount != 0 || klv::gLockCount != 0)
+    if (klv::ReadCount(klv::gObjectCount) != 0 || klv::ReadCount(klv::gLockCount) != 0)
         return S_FALSE;
     return S_OK;
 }

@@ -30,10 +30,10 @@ ULONG RenderPluginFactory::AddRef() {
 }
 
 ULONG RenderPluginFactory::Release() {
-    if (!ReleaseCount(refCount))
-        return static_cast<ULONG>(refCount);
-    delete this;
-    return 0;
+    const ULONG left = ReleaseCount(refCount);
+    if (left == 0)
+        delete this;
+    return left;
 }
 
 HRESULT RenderPluginFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {

@@ -50,10 +50,10 @@ ULONG RenderPlugin::AddRef() {
 }
 
 ULONG RenderPlugin::Release() {
-    if (!ReleaseCount(refCount))
-        return static_cast<ULONG>(refCount);
-    delete this;
-    return 0;
+    const ULONG left = ReleaseCount(refCount);
+    if (left == 0)
+        delete this;
+    return left;
 }
 
 HRESULT RenderPlugin::GetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD needed) {

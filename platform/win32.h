@@ -185,6 +185,7 @@ DWORD GetLastError();
 // Interlocked counters.
 LONG InterlockedIncrement(volatile LONG* value);
 LONG InterlockedDecrement(volatile LONG* value);
+LONG InterlockedCompareExchange(volatile LONG* destination, LONG exchange, LONG comparand);
 
 // Module resources.
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);

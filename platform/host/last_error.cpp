@@ -21,3 +21,8 @@ LONG InterlockedIncrement(volatile LONG* value) {
 LONG InterlockedDecrement(volatile LONG* value) {
     return std::atomic_ref<LONG>(*const_cast<LONG*>(value)).fetch_sub(1) - 1;
 }
+
+LONG InterlockedCompareExchange(volatile LONG* destination, LONG exchange, LONG comparand) {
+    std::atomic_ref<LONG>(*const_cast<LONG*>(destination)).compare_exchange_strong(comparand, exchange);
+    return comparand;
+}

@@ -7,11 +7,16 @@ namespace klv {
 // As on Windows, a module handle is the address at which the module's image
 // starts: the shared library when this code is linked into it, else the
 // program.
+// The resource calls ask for it on every page, and the lookup walks the
+// loader's tables, so it is made once.
 HMODULE ThisModule() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ThisModule), &info) == 0)
-        return nullptr;
-    return static_cast<HMODULE>(info.dli_fbase);
+    static const HMODULE module = [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&ThisModule), &info) == 0)
+            return HMODULE{nullptr};
+        return static_cast<HMODULE>(info.dli_fbase);
+    }();
+    return module;
 }
 
 } // namespace klv
