@@ -87,7 +87,7 @@ void FillSettings(FuzzedDataProvider& in, BYTE* block) {
 void FillQueue(FuzzedDataProvider& in, host::JobQueue& queue) {
     const int jobs = in.ConsumeIntegralInRange(0, 40);
     for (int i = 0; i < jobs; ++i) {
-        host::QueuedJob job;
+        platform::QueuedJob job;
         job.id = in.ConsumeIntegralInRange<DWORD>(1, 50);
         if (in.ConsumeIntegralInRange(0, 7) != 0)
             job.user = WideText(in, in.ConsumeBool() ? 80 : 600);

@@ -2,7 +2,7 @@
 // other threads create and release plug-in objects, lock the server and ask
 // whether the module may be unloaded. Built in every host preset; under
 // ThreadSanitizer (preset host-tsan) any data race fails the run.
-#include "platform/host/loader.h"
+#include "platform/loader.h"
 #include "tools/simulator/simulator.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +75,7 @@ std::vector<JobCheck> PrintJobs(int device) {
 // Creates and releases plug-in objects and server locks until told to stop;
 // returns how many rounds it made.
 int Churn(const std::atomic<bool>& stop, std::string* fault) {
-    host::LoadedPlugin library(KLVPS_PLUGIN_PATH);
+    platform::LoadedPlugin library(KLVPS_PLUGIN_PATH);
     if (!library.Ok()) {
         *fault = library.Error();
         return 0;
@@ -136,7 +136,7 @@ TEST(Races, JobsOnSeveralDevicesWhileObjectsComeAndGo) {
         EXPECT_GT(churnRounds[i], 0);
     }
     // Every object and lock is gone: the counters are back to zero.
-    host::LoadedPlugin library(KLVPS_PLUGIN_PATH);
+    platform::LoadedPlugin library(KLVPS_PLUGIN_PATH);
     ASSERT_TRUE(library.Ok()) << library.Error();
     EXPECT_EQ(library.canUnloadNow(), S_OK);
 }
@@ -146,7 +146,7 @@ TEST(Races, JobsOnSeveralDevicesWhileObjectsComeAndGo) {
 // others may still be returning from theirs, so no Release may read its
 // object after its own decrement.
 TEST(Races, SharedObjectsReleasedFromManyThreads) {
-    host::LoadedPlugin library(KLVPS_PLUGIN_PATH);
+    platform::LoadedPlugin library(KLVPS_PLUGIN_PATH);
     ASSERT_TRUE(library.Ok()) << library.Error();
     for (int round = 0; round < 20; ++round) {
         IClassFactory* factory = nullptr;
