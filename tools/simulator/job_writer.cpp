@@ -207,6 +207,8 @@ std::string JobWriter::PathOf(const std::vector<POINTL>& points, bool closed) co
             kPathPoint, {PsNumber(points[i].x), PsNumber(FlipY(points[i].y)), i == 0 ? "moveto" : "lineto"});
     if (closed)
         path += kClosePath;
+    if (!path.empty())
+        path.pop_back(); // the space after the last word
     return path;
 }
 
