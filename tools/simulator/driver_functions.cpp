@@ -260,8 +260,8 @@ LONG APIENTRY DdiQueryFontData(DHPDEV device, FONTOBJ*, ULONG mode, HGLYPH glyph
     return 0;
 }
 
-// Every glyph of the fixed-pitch font has the same advance, in 1/16 pixel
-// units of a 1000-unit em.
+// Every glyph of the fixed-pitch font has the same advance: 28.4 fixed
+// point for an em of one pixel, which the engine scales.
 BOOL APIENTRY DdiQueryAdvanceWidths(DHPDEV device, FONTOBJ*, ULONG, HGLYPH* glyphs, PVOID widths,
                                     ULONG count) {
     if (SessionOfDevice(device, INDEX_DrvQueryAdvanceWidths) == nullptr || glyphs == nullptr ||
