@@ -146,17 +146,24 @@ TEST_F(KlvpsTest, PrintAndPreview) {
     EXPECT_FALSE(fs::exists(png + "3"));
 }
 
-// --trace prints the plug-in's trace lines of the job; without it, none.
+// --trace prints every call made to the plug-in and the plug-in's trace
+// lines of the job; without it, none.
 TEST_F(KlvpsTest, PrintTrace) {
     const std::string ps = (dir.Path() / "job.ps").string();
     const std::string line = "klvps: plug-in trace: no job id from StartDoc; billing the last listed job";
     const ProcessResult traced = Klvps({"print", "--job-id", "0", "--trace", "-o", ps});
     ASSERT_EQ(traced.exitStatus, 0) << traced.output;
     EXPECT_NE(traced.output.find(line), std::string::npos) << traced.output;
+    for (const char* call :
+         {"klvps: call: EnablePDEV -> 0x00000000\n", "klvps: call: DrvPlgBlt -> hook -> driver -> 1\n",
+          "klvps: call: DrvRealizeBrush -> hook, answered there -> 1\n",
+          "klvps: call: DisablePDEV -> 0x00000000\n"})
+        EXPECT_NE(traced.output.find(call), std::string::npos) << call << traced.output;
     const std::string job = Slurp(ps);
     const ProcessResult quiet = Klvps({"print", "--job-id", "0", "-o", ps});
     ASSERT_EQ(quiet.exitStatus, 0) << quiet.output;
     EXPECT_EQ(quiet.output.find("trace"), std::string::npos) << quiet.output;
+    EXPECT_EQ(quiet.output.find("klvps: call:"), std::string::npos) << quiet.output;
     EXPECT_EQ(Slurp(ps), job);
 }
 

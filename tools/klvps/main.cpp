@@ -176,6 +176,14 @@ void PrintTrace(const std::vector<std::string>& lines) {
     }
 }
 
+// Every call the simulated driver made to the plug-in, in order, with the
+// way each drawing call went (through a hook, on to the driver) and its
+// result, on standard error.
+void PrintCalls(const std::vector<std::string>& calls) {
+    for (const std::string& call : calls)
+        std::cerr << "klvps: call: " << call << '\n';
+}
+
 enum class InputKind { kPostScript, kPdf, kText };
 
 // What an INPUT of `klvps print` holds. A PDF file has "%PDF-" within its
@@ -355,8 +363,10 @@ void Print(const PrintOptions& o) {
             std::cerr << "klvps: page " << page << " of " << total << " written\n";
     });
     const char* traceSwitch = std::getenv("KLVPS_TRACE");
-    if (o.trace || (traceSwitch != nullptr && std::string_view(traceSwitch) == "1"))
+    if (o.trace || (traceSwitch != nullptr && std::string_view(traceSwitch) == "1")) {
+        PrintCalls(result.calls);
         PrintTrace(result.trace);
+    }
     if (!result.ok)
         throw Failure{"the job failed: " + result.error};
     WriteOutput(o.output, result.postscript);
@@ -513,8 +523,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 65535));
     printCmd->add_flag(
         "--trace", print.trace,
-        "Print the plug-in's trace lines of the job (where it fell back or gave up) on standard "
-        "error; KLVPS_TRACE=1 does the same");
+        "Print every call made to the plug-in (drawing calls with their hook and result) and the "
+        "plug-in's trace lines of the job (where it fell back or gave up) on standard error; "
+        "KLVPS_TRACE=1 does the same");
     printCmd
         ->add_option("-o,--output", print.output,
                      "PostScript file to write; - for standard output (INPUT only)")

@@ -81,3 +81,44 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace klv::sim
+
+namespace klv::sim {
+namespace {
+
+// The sample document's drawing calls come out as marks Ghostscript draws:
+// each kind in its colour where the first page puts it, and nothing of it
+// on the pages after.
+TEST(EveryDrawingCallTest, MarksAreOnTheFirstPage) {
+    KLV_REQUIRE_GHOSTSCRIPT();
+    Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Open(KLVPS_PLUGIN_PATH, &error)) << error;
+    Job job = SampleJob(2, {"One line"});
+    job.dpi = 300;
+    const JobResult result = sim.Run(job);
+    ASSERT_TRUE(result.ok) << result.error;
+    const gs::Rendering rendering = gs::RenderPages(result.postscript, 72);
+    ASSERT_TRUE(rendering.run.ok) << rendering.run.output;
+    ASSERT_EQ(rendering.pages.size(), 2u);
+    // At 72 dpi a pixel is a point; the block starts 84 points below the
+    // printable area's top (a quarter inch below the paper's).
+    struct Mark {
+        const char* what;
+        gs::Rgb colour;
+        int x, y; // centre of the mark on the paper, in points
+    };
+    const Mark marks[] = {
+        {"filled path", {200, 0, 0}, 18 + 206, 18 + 84 + 45},
+        {"stroked and filled path", {230, 180, 0}, 18 + 286, 18 + 84 + 30},
+        {"gradient's left band", {16, 136, 136}, 18 + 346, 18 + 84 + 30},
+        {"stretched image's dark corner", {0, 0, 0}, 18 + 220, 18 + 84 + 84},
+    };
+    for (const Mark& m : marks) {
+        EXPECT_TRUE(rendering.pages[0].HasColourNear(m.colour, 40, m.x, m.y, 6)) << m.what;
+        EXPECT_FALSE(rendering.pages[1].HasColourNear(m.colour, 40, m.x, m.y, 6)) << m.what << " on page 2";
+    }
+    EXPECT_EQ(sim.Close(), S_OK);
+}
+
+} // namespace
+} // namespace klv::sim

@@ -60,6 +60,32 @@ constexpr std::string_view kPageSetup = "userdict /klvsim_pagesave save put\n"
 constexpr std::string_view kShowText = "$1 $2 $3 T\n";
 // $1 and $2 lower left corner, $3 width, $4 height, $5 to $7 red, green, blue.
 constexpr std::string_view kFillRect = "$1 $2 $3 $4 $5 $6 $7 R\n";
+// The drawing of the engine's other calls, each in its own graphics state
+// so that the page's colour and line width stay as they were.
+// $1 path, $2 to $4 red, green, blue, $5 line width.
+constexpr std::string_view kStrokePath =
+    "gsave newpath $1 $2 $3 $4 setrgbcolor $5 setlinewidth stroke grestore\n";
+// $1 path, $2 to $4 red, green, blue.
+constexpr std::string_view kFillPath = "gsave newpath $1 $2 $3 $4 setrgbcolor fill grestore\n";
+// $1 path, $2 to $4 the fill's red, green, blue, $5 to $7 the stroke's, $8
+// line width.
+constexpr std::string_view kStrokeAndFillPath = "gsave newpath $1 gsave $2 $3 $4 setrgbcolor fill grestore\n"
+                                                "$5 $6 $7 setrgbcolor $8 setlinewidth stroke grestore\n";
+// One point of a path: $1 and $2 its coordinates, $3 moveto or lineto.
+constexpr std::string_view kPathPoint = "$1 $2 $3 ";
+constexpr std::string_view kClosePath = "closepath ";
+// An 8-bit gray image on the unit square that concat maps onto its place:
+// $1 to $6 the matrix, $7 width, $8 height, then the pixels in hex lines.
+constexpr std::string_view kBeginImage = "gsave [$1 $2 $3 $4 $5 $6] concat\n"
+                                         "$7 $8 8 [$7 0 0 -$8 0 $8] {<\n";
+constexpr std::string_view kEndImage = ">} image grestore\n";
+// Hex digits per line of an image's pixels.
+constexpr size_t kImageHexLine = 64;
+// A gradient is drawn as this many bands of kFillRect.
+constexpr int kGradientBands = 8;
+// The application's bytes of an escape, between comments that mark them.
+constexpr std::string_view kBeginPassthrough = "% application data begins\n";
+constexpr std::string_view kEndPassthrough = "% application data ends\n";
 constexpr std::string_view kEndPage = "end\n"
                                       "userdict /klvsim_pagesave get restore\n"
                                       "showpage\n"
@@ -171,6 +197,102 @@ bool JobWriter::FillRect(const RECTL& rect, Colour colour) {
     Write(FillTemplate(kFillRect, {PsNumber(rect.left), PsNumber(FlipY(rect.bottom)), PsNumber(width),
                                    PsNumber(height), PsNumber(colour.red / 255.0),
                                    PsNumber(colour.green / 255.0), PsNumber(colour.blue / 255.0)}));
+    return true;
+}
+
+std::string JobWriter::PathOf(const std::vector<POINTL>& points, bool closed) const {
+    std::string path;
+    for (size_t i = 0; i < points.size(); ++i)
+        path += FillTemplate(
+            kPathPoint, {PsNumber(points[i].x), PsNumber(FlipY(points[i].y)), i == 0 ? "moveto" : "lineto"});
+    if (closed)
+        path += kClosePath;
+    if (!path.empty())
+        path.pop_back(); // the space after the last word
+    return path;
+}
+
+namespace {
+
+std::string Channel(std::uint8_t value) {
+    return PsNumber(value / 255.0);
+}
+
+} // namespace
+
+bool JobWriter::StrokePath(const std::vector<POINTL>& points, bool closed, Colour colour, LONG width) {
+    Write(FillTemplate(kStrokePath, {PathOf(points, closed), Channel(colour.red), Channel(colour.green),
+                                     Channel(colour.blue), PsNumber(width)}));
+    return true;
+}
+
+bool JobWriter::FillPath(const std::vector<POINTL>& points, Colour colour) {
+    Write(FillTemplate(
+        kFillPath, {PathOf(points, true), Channel(colour.red), Channel(colour.green), Channel(colour.blue)}));
+    return true;
+}
+
+bool JobWriter::StrokeAndFillPath(const std::vector<POINTL>& points, Colour stroke, LONG width, Colour fill) {
+    Write(FillTemplate(kStrokeAndFillPath,
+                       {PathOf(points, true), Channel(fill.red), Channel(fill.green), Channel(fill.blue),
+                        Channel(stroke.red), Channel(stroke.green), Channel(stroke.blue), PsNumber(width)}));
+    return true;
+}
+
+// The unit square's corner (0, 0) goes to the bottom left pixel's corner,
+// (1, 0) along the top edge's direction and (0, 1) up to the top left.
+bool JobWriter::DrawImage(const GrayImage& image, const ImagePlace& place) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height))
+        return false;
+    const double a = static_cast<double>(place.topRight.x) - place.topLeft.x;
+    const double b = static_cast<double>(place.topLeft.y) - place.topRight.y;
+    const double c = static_cast<double>(place.topLeft.x) - place.bottomLeft.x;
+    const double d = static_cast<double>(place.bottomLeft.y) - place.topLeft.y;
+    Write(FillTemplate(kBeginImage, {PsNumber(a), PsNumber(b), PsNumber(c), PsNumber(d),
+                                     PsNumber(place.bottomLeft.x), PsNumber(FlipY(place.bottomLeft.y)),
+                                     std::to_string(image.width), std::to_string(image.height)}));
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string line;
+    for (const std::uint8_t pixel : image.pixels) {
+        line += kDigits[pixel >> 4];
+        line += kDigits[pixel & 0xF];
+        if (line.size() == kImageHexLine) {
+            Write(line);
+            Write(kLineEnd);
+            line.clear();
+        }
+    }
+    if (!line.empty()) {
+        Write(line);
+        Write(kLineEnd);
+    }
+    Write(kEndImage);
+    return true;
+}
+
+bool JobWriter::GradientFill(const RECTL& rect, Colour left, Colour right) {
+    const double width = static_cast<double>(rect.right) - rect.left;
+    const double height = static_cast<double>(rect.bottom) - rect.top;
+    auto mix = [](std::uint8_t from, std::uint8_t to, double t) { return (from + (to - from) * t) / 255.0; };
+    for (int band = 0; band < kGradientBands; ++band) {
+        // Each band in the colour of its middle.
+        const double t = (band + 0.5) / kGradientBands;
+        const double x = rect.left + width * band / kGradientBands;
+        Write(FillTemplate(
+            kFillRect, {PsNumber(x), PsNumber(FlipY(rect.bottom)), PsNumber(width / kGradientBands),
+                        PsNumber(height), PsNumber(mix(left.red, right.red, t)),
+                        PsNumber(mix(left.green, right.green, t)), PsNumber(mix(left.blue, right.blue, t))}));
+    }
+    return true;
+}
+
+bool JobWriter::Passthrough(std::string_view bytes) {
+    Write(kBeginPassthrough);
+    Write(bytes);
+    if (!bytes.empty() && bytes.back() != '\n')
+        Write(kLineEnd);
+    Write(kEndPassthrough);
     return true;
 }
 

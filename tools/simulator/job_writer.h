@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace klv::sim {
 
@@ -31,6 +32,13 @@ public:
     bool EndDoc() override;
     bool TextOut(const std::u16string& text, POINTL origin) override;
     bool FillRect(const RECTL& rect, Colour colour) override;
+    bool StrokePath(const std::vector<POINTL>& points, bool closed, Colour colour, LONG width) override;
+    bool FillPath(const std::vector<POINTL>& points, Colour colour) override;
+    bool StrokeAndFillPath(const std::vector<POINTL>& points, Colour stroke, LONG width,
+                           Colour fill) override;
+    bool DrawImage(const GrayImage& image, const ImagePlace& place) override;
+    bool GradientFill(const RECTL& rect, Colour left, Colour right) override;
+    bool Passthrough(std::string_view bytes) override;
     void WriteOutsideCommand(std::string_view bytes) override { Write(bytes); }
 
 private:
@@ -44,6 +52,8 @@ private:
     // Device pixels (from the top left of the printable area) to the page's
     // coordinates (from the bottom left).
     double FlipY(double y) const;
+    // The PostScript that builds a path through points in device pixels.
+    std::string PathOf(const std::vector<POINTL>& points, bool closed) const;
 
     DriverSession& session_;
     size_t pages_;

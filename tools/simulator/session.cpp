@@ -67,6 +67,7 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
     s.log.enablePdev = s.plugin->EnablePDEV(&devobj, WideUnits(printerName), 0, nullptr, sizeof(GDIINFO),
                                             &s.gdi, 0, nullptr, &driverFunctions, &pdevOem);
     s.log.gdiInfo = s.gdi;
+    s.log.calls.push_back("EnablePDEV -> " + Hex(s.log.enablePdev));
     if (FAILED(s.log.enablePdev))
         return fail("EnablePDEV failed with " + Hex(s.log.enablePdev));
     devobj.pdevOEM = pdevOem;
@@ -90,6 +91,8 @@ std::string DriverSession::Inject(DWORD point) {
     DWORD commandResult = 0xFFFFFFFF;
     const HRESULT hr = s.plugin->Command(&s.record.devobj, point, nullptr, 0, &commandResult);
     s.inCommand = false;
+    s.log.calls.push_back("Command(" + std::to_string(point) + ") -> " + Hex(hr) + ", " +
+                          std::to_string(s.commandOutput.size()) + " bytes written");
     if (FAILED(hr))
         s.Fault("Command(" + std::to_string(point) + ") returned " + Hex(hr));
     return std::move(s.commandOutput);
@@ -103,6 +106,7 @@ bool DriverSession::End() {
     State& s = *state_;
     s.enabled = false;
     const HRESULT disabled = s.plugin->DisablePDEV(&s.record.devobj);
+    s.log.calls.push_back("DisablePDEV -> " + Hex(disabled));
     if (FAILED(disabled))
         s.Fault("DisablePDEV failed with " + Hex(disabled));
     s.log.devmodeAfterJob = s.devmode;

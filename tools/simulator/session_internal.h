@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace klv::sim {
 
@@ -28,6 +29,48 @@ struct EngineText {
     POINTL origin; // baseline start, device pixels from the top left
 };
 using EngineBrush = Colour;
+
+// A path's points, for PATHOBJ; the line width, for LINEATTRS.
+struct EnginePath {
+    std::vector<POINTL> points;
+    bool closed = false;
+};
+struct EngineLine {
+    LONG width = 1;
+};
+// The two ends of a horizontal gradient, for the TRIVERTEX array, with the
+// rectangle's corners; the mesh is one rectangle between them.
+struct EngineVertex {
+    POINTL point;
+    Colour colour;
+};
+// How much of an image AlphaBlend puts over the page, for BLENDOBJ.
+struct EngineBlend {
+    std::uint8_t alpha = 255;
+};
+// The device font the driver offers, as the font queries describe it: its
+// metrics (IFIMETRICS), its glyph tree and its glyphs' advance widths.
+struct DeviceFont {
+    const char* name;
+    ULONG glyphCount;
+    USHORT advance; // in font units of an em of 1000
+};
+constexpr DeviceFont kDeviceFont{"Courier", 256, 600};
+
+// Escape and query numbers the simulated driver answers.
+constexpr ULONG kEscQueryEscSupport = 8;
+constexpr ULONG kEscPassthrough = 19;
+constexpr ULONG kQueryJpegFormat = 0;     // QDS_CHECKJPEGFORMAT
+constexpr ULONG kFontQueryEscSupport = 8; // DrvFontManagement's QUERYESCSUPPORT
+constexpr ULONG kGlyphModePaths = 2;      // FO_PATHOBJ: glyphs as outlines
+constexpr ULONG kGradientRectH = 0;       // GRADIENT_FILL_RECT_H
+constexpr ULONG kFontQueryTreeGlyphs = 2; // QFT_GLYPHSET
+constexpr ULONG kFontQueryGlyphData = 2;  // QFD_GLYPHANDOUTLINE
+// Image raster operations: the source as it is, and the source over the
+// page through a brush (DrvStretchBltROP).
+constexpr ROP4 kSrcCopy = 0xCCCC;
+// How the engine asks a stretched image to be thinned or thickened.
+constexpr ULONG kStretchHalftone = 4; // HALFTONE
 
 // The one raster operation the driver's BitBlt draws, PATCOPY: a ROP4 holds
 // a ROP3's index byte (bits 16 to 23 of its code) for the foreground and
@@ -58,6 +101,8 @@ struct DriverSession::State {
 
     std::u16string startDocName;
     DWORD startDocJobId = 0;
+    // The colour transform the driver handed out and not yet deleted.
+    bool colourTransformOpen = false;
 
     // While the plug-in serves an injection point: which one, and what it
     // has written so far.

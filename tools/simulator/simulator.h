@@ -60,6 +60,10 @@ struct Box {
 struct Page {
     std::vector<std::string> lines; // UTF-8 text, one line each, from the top
     std::vector<Box> boxes;
+    // Also draws one of every kind of drawing the driver offers under the
+    // text: the font queries before the text, paths, images, a gradient,
+    // a colour transform, an escape and a device query.
+    bool everyDrawingCall = false;
 };
 
 // What the spooler and the device tell the driver about one job.
@@ -84,8 +88,9 @@ struct Job : JobSetup {
 };
 
 // A job with `pages` pages, each headed "Page n of N" and a rule, then the
-// given text lines.
-Job SampleJob(int pages, const std::vector<std::string>& lines);
+// given text lines. With everyDrawingCall the first page also draws one of
+// every kind of drawing (see Page::everyDrawingCall).
+Job SampleJob(int pages, const std::vector<std::string>& lines, bool everyDrawingCall = true);
 
 // What a driver session saw of the plug-in's calls.
 struct SessionLog {
@@ -100,6 +105,10 @@ struct SessionLog {
     // calls that reached the driver's own drawing function.
     std::map<ULONG, int> hookCalls;
     std::map<ULONG, int> ownCalls;
+    // Every call made to the plug-in, in order: its interface methods and
+    // the drawing calls, each with the way it went and its result, e.g.
+    // "DrvCopyBits: hook -> driver -> 1".
+    std::vector<std::string> calls;
     // Problems seen in the calls the driver's functions received (a surface
     // not pointing at the device, a write outside a Command, a failed call).
     std::vector<std::string> faults;
@@ -176,6 +185,25 @@ struct Colour {
     std::uint8_t blue = 0;
 };
 
+// An 8-bit gray image, rows from the top.
+struct GrayImage {
+    LONG width = 0;
+    LONG height = 0;
+    std::vector<std::uint8_t> pixels; // width * height
+};
+
+// Where an image lands, in device pixels from the top left corner of the
+// printable area: the corners its top left, top right and bottom left
+// pixels go to. A rectangle unless the image is sheared or turned.
+struct ImagePlace {
+    POINTL topLeft;
+    POINTL topRight;
+    POINTL bottomLeft;
+};
+
+// The engine's image calls that take a rectangle.
+enum class ImageCall { kBitBlt, kCopyBits, kStretchBlt, kStretchBltROP, kTransparentBlt, kAlphaBlend };
+
 // The driver's own drawing functions, as the engine reaches them through
 // the plug-in's hooks. Each returns whether it succeeded; the defaults
 // draw nothing and succeed, which is all a session that only serves
@@ -192,6 +220,22 @@ public:
     virtual bool TextOut(const std::u16string& /*text*/, POINTL /*origin*/) { return true; }
     // A rectangle in device pixels, filled with a solid colour.
     virtual bool FillRect(const RECTL& /*rect*/, Colour /*colour*/) { return true; }
+    // Paths through points in device pixels; `closed` joins the last point
+    // to the first. Widths are in device pixels.
+    virtual bool StrokePath(const std::vector<POINTL>& /*points*/, bool /*closed*/, Colour /*colour*/,
+                            LONG /*width*/) {
+        return true;
+    }
+    virtual bool FillPath(const std::vector<POINTL>& /*points*/, Colour /*colour*/) { return true; }
+    virtual bool StrokeAndFillPath(const std::vector<POINTL>& /*points*/, Colour /*stroke*/, LONG /*width*/,
+                                   Colour /*fill*/) {
+        return true;
+    }
+    virtual bool DrawImage(const GrayImage& /*image*/, const ImagePlace& /*place*/) { return true; }
+    // A rectangle shaded from `left` at its left edge to `right` at its right.
+    virtual bool GradientFill(const RECTL& /*rect*/, Colour /*left*/, Colour /*right*/) { return true; }
+    // Bytes the application passes through to the printer (an escape).
+    virtual bool Passthrough(std::string_view /*bytes*/) { return true; }
     // Bytes the plug-in wrote outside any injection point. The session has
     // already logged the fault; a driver may still keep them in its output.
     virtual void WriteOutsideCommand(std::string_view /*bytes*/) {}
@@ -235,6 +279,24 @@ public:
     bool SendPage();
     bool TextOut(const std::u16string& text, POINTL origin, const RECTL& bounds);
     bool FillRect(const RECTL& rect, Colour colour); // a brush realized, then a pattern BitBlt
+    // The font queries a renderer makes before it draws text in a device
+    // font: metrics, glyph tree, glyph data, advance widths, glyph mode and
+    // the font escape. False when the driver gave no answer to one.
+    bool QueryDeviceFont(const std::u16string& text);
+    bool StrokePath(const std::vector<POINTL>& points, bool closed, Colour colour, LONG width);
+    bool FillPath(const std::vector<POINTL>& points, Colour colour);
+    bool StrokeAndFillPath(const std::vector<POINTL>& points, Colour stroke, LONG width, Colour fill);
+    // An image copied or stretched to `target` by one of the engine's calls.
+    bool DrawImage(ImageCall call, const GrayImage& image, const RECTL& target);
+    // An image drawn to a parallelogram (DrvPlgBlt).
+    bool DrawImage(const GrayImage& image, const ImagePlace& place);
+    bool GradientFill(const RECTL& rect, Colour left, Colour right);
+    // A colour transform created and deleted again.
+    bool ColourTransform();
+    // The application's raw bytes through the escape the driver offers.
+    bool Passthrough(std::string_view bytes);
+    // Whether the driver takes JPEG images as they are; false is an answer.
+    bool QueryJpegSupport();
     bool EndDoc();
 
     // Calls the plug-in's Command at one injection point and returns the

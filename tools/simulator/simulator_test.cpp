@@ -1,12 +1,14 @@
 #include "tools/simulator/simulator.h"
 
 #include "devmode/layout.h"
+#include "hooks/hook_list.h"
 #include "tools/simulator/job_writer.h"
 
 #include "tools/ghostscript/process.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -27,7 +29,7 @@ TEST_F(SimulatorTest, WholeJob) {
     EXPECT_EQ(sim.Signature(), 0x4B4C564Fu);
     EXPECT_EQ(sim.Version(), 2u);
     EXPECT_EQ(sim.HelperReferencesHeld(), 1);
-    Job job = SampleJob(2, {"first line"});
+    Job job = SampleJob(2, {"first line"}, false);
     job.document = "C:\\Reports\\Q3 (final).txt";
     const JobResult r = sim.Run(job);
     ASSERT_TRUE(r.ok) << r.error;
@@ -67,6 +69,83 @@ TEST_F(SimulatorTest, WholeJob) {
     }
     EXPECT_EQ(sim.Close(), S_OK);
     EXPECT_EQ(sim.HelperReferencesHeld(), 0);
+}
+
+// The sample document reaches every hooked function: each hook is passed,
+// every hook but RealizeBrush forwards to the driver's own function, and
+// the brush hook answers by itself. The call log shows the same.
+TEST_F(SimulatorTest, SampleDocumentDrivesEveryHook) {
+    const JobResult r = sim.Run(SampleJob(2, {"first line"}));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.faults.empty());
+
+    struct Hooked {
+        ULONG index;
+        const char* name;
+    };
+#define KLV_HOOKED_ENTRY(Name, index, position, failure) Hooked{index, "Drv" #Name},
+    const Hooked hooked[] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_HOOKED_ENTRY)};
+#undef KLV_HOOKED_ENTRY
+    auto logged = [&](const std::string& line) {
+        return std::find(r.calls.begin(), r.calls.end(), line) != r.calls.end();
+    };
+    auto loggedPrefix = [&](const std::string& prefix) {
+        return std::any_of(r.calls.begin(), r.calls.end(),
+                           [&](const std::string& call) { return call.rfind(prefix, 0) == 0; });
+    };
+    int reached = 0, forwarded = 0;
+    for (const Hooked& h : hooked) {
+        const bool viaHook = r.hookCalls.count(h.index) && r.hookCalls.at(h.index) > 0;
+        const bool toDriver = r.ownCalls.count(h.index) && r.ownCalls.at(h.index) > 0;
+        reached += viaHook;
+        forwarded += toDriver;
+        EXPECT_TRUE(viaHook) << h.name;
+        EXPECT_EQ(toDriver, h.index != INDEX_DrvRealizeBrush) << h.name;
+        if (toDriver) {
+            EXPECT_TRUE(loggedPrefix(std::string(h.name) + " -> hook -> driver -> ")) << h.name;
+        }
+    }
+    EXPECT_EQ(reached, 27);
+    EXPECT_EQ(forwarded, 26);
+    EXPECT_TRUE(logged("DrvRealizeBrush -> hook, answered there -> 1"));
+    EXPECT_FALSE(loggedPrefix("DrvRealizeBrush -> hook -> driver"));
+
+    // The plug-in's own methods are in the log too, in the driver's order.
+    ASSERT_FALSE(r.calls.empty());
+    EXPECT_EQ(r.calls.front(), "EnablePDEV -> 0x00000000");
+    EXPECT_EQ(r.calls.back(), "DisablePDEV -> 0x00000000");
+    EXPECT_TRUE(loggedPrefix("Command(" + std::to_string(PSINJECT_COMMENTS) + ") -> 0x00000000, "));
+
+    // A renderer asks about the font before it draws text in it.
+    auto first = [&](const std::string& prefix) {
+        return std::find_if(r.calls.begin(), r.calls.end(),
+                            [&](const std::string& call) { return call.rfind(prefix, 0) == 0; });
+    };
+    const auto firstText = first("DrvTextOut");
+    for (const char* query : {"DrvQueryFont ", "DrvQueryFontTree", "DrvQueryFontData",
+                              "DrvQueryAdvanceWidths", "DrvGetGlyphMode", "DrvFontManagement"})
+        EXPECT_LT(first(query) - r.calls.begin(), firstText - r.calls.begin()) << query;
+
+    // Only the first page draws every kind; the second is as before.
+    const size_t secondPage = r.postscript.find("%%Page: 2 2");
+    ASSERT_NE(secondPage, std::string::npos);
+    for (const char* mark : {" image grestore", " stroke grestore", " fill grestore", "% application data"}) {
+        EXPECT_LT(r.postscript.find(mark), secondPage) << mark;
+        EXPECT_EQ(r.postscript.find(mark, secondPage), std::string::npos) << mark;
+    }
+}
+
+// Jobs that do not ask for every kind of drawing keep their bytes.
+TEST_F(SimulatorTest, PlainPagesDrawOnlyTextAndRules) {
+    Job rich = SampleJob(1, {"line"});
+    Job plain = SampleJob(1, {"line"}, false);
+    const JobResult withAll = sim.Run(rich);
+    const JobResult without = sim.Run(plain);
+    ASSERT_TRUE(withAll.ok && without.ok) << withAll.error << without.error;
+    // StartDoc, StartPage, RealizeBrush, BitBlt, TextOut, SendPage and EndDoc.
+    EXPECT_EQ(without.hookCalls.size(), 7u);
+    EXPECT_GT(withAll.postscript.size(), without.postscript.size());
+    EXPECT_EQ(without.postscript.find(" image grestore"), std::string::npos);
 }
 
 TEST_F(SimulatorTest, BadJobsAreRefusedWithReason) {
