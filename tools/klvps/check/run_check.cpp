@@ -17,6 +17,12 @@ bool WriteWhole(const std::filesystem::path& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
+// Whether the job defines or runs the watermark procedure at all; only then
+// does the stand-in catch its definition.
+bool NamesWatermark(const std::string& postscript) {
+    return postscript.find("DrawWaterMark") != std::string::npos;
+}
+
 } // namespace
 
 CheckRun RunCheck(const std::string& postscript, double timeoutSeconds) {
@@ -24,7 +30,8 @@ CheckRun RunCheck(const std::string& postscript, double timeoutSeconds) {
     gs::TempDir dir;
     const std::filesystem::path job = dir.Path() / "job.ps";
     const std::filesystem::path program = dir.Path() / "stand-in-printer.ps";
-    if (!WriteWhole(job, postscript) || !WriteWhole(program, StandInPrinterProgram(job.string()))) {
+    if (!WriteWhole(job, postscript) ||
+        !WriteWhole(program, StandInPrinterProgram(job.string(), NamesWatermark(postscript)))) {
         run.startError = "cannot write to " + dir.Path().string();
         return run;
     }
@@ -32,8 +39,8 @@ CheckRun RunCheck(const std::string& postscript, double timeoutSeconds) {
     // errors and report what the job left behind.
     const gs::ProcessResult process =
         gs::RunProcess({gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
-                             "--permit-file-read=" + job.string(), "-dNODISPLAY", program.string()},
-                            timeoutSeconds);
+                        "--permit-file-read=" + job.string(), "-dNODISPLAY", program.string()},
+                       timeoutSeconds);
     run.started = process.started;
     if (!process.started) {
         run.startError = process.output;

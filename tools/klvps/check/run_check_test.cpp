@@ -24,6 +24,10 @@ constexpr const char* kWatermark = "userdict /DrawWaterMark {\nuserdict begin\n/
 
 constexpr const char* kInvoke = "userdict /DrawWaterMark get exec\n";
 
+// Builds a procedure around the put operator and runs it: with a procedure
+// in put's place, the put is pushed instead of run and `get` fails.
+constexpr const char* kPutLoaded = "/p [ 1 /dict load /dup load /k 1 /put load ] cvx def p /k get pop\n";
+
 struct JobCase {
     const char* name;
     std::string job;
@@ -78,6 +82,25 @@ TEST(RunCheckTest, SeesWhatTheJobHandsOver) {
          0,
          true},
         {"OwnOutputKept", "%!PS\n(hello) = showpage\n", "-", 1, {}, "", 0, true},
+        // Procedure sets that take the put operator with `/put load`, as
+        // Ghostscript's ps2write output does, after the watermark is defined
+        // and in a job without one.
+        {"PutLoadedAfterTheWatermark",
+         std::string("%!PS\n") + kWatermark + kPutLoaded + kInvoke + "showpage\n",
+         "-",
+         1,
+         {1},
+         "",
+         0,
+         true},
+        {"PutLoadedWithoutWatermark",
+         std::string("%!PS\n") + kPutLoaded + "showpage\n",
+         "-",
+         1,
+         {},
+         "",
+         0,
+         true},
     };
     for (const JobCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -100,11 +100,20 @@ currentdict end /ProcSet defineresource pop
 
 << /EndPage { exch pop dup 2 ne { (page) //KlvCheck /note get exec } if 2 ne } bind >> setpagedevice
 
-% The watermark procedure is stored with put into userdict; it is kept
-% wrapped so that every run of it is reported.
+)PS";
+
+// Only for jobs that name DrawWaterMark: the watermark procedure is stored
+// with put into userdict; it is kept wrapped so that every run of it is
+// reported. put in userdict is a procedure meanwhile, which a job that takes
+// the operator with `/put load` cannot use, so it gives the operator back as
+// soon as the procedure is wrapped. The plug-in defines the procedure at
+// the start of the prolog, before any procedure set of the job.
+constexpr std::string_view kWatermarkCatcher = R"PS(
 userdict /put {
   count 3 ge {
-    2 index //userdict eq { 1 index /DrawWaterMark eq { //KlvCheck /wrap-watermark get exec } if } if
+    2 index //userdict eq {
+      1 index /DrawWaterMark eq { //KlvCheck /wrap-watermark get exec //userdict /put undef } if
+    } if
   } if
   //put
 } bind put
@@ -124,8 +133,10 @@ std::string PsLiteral(const std::string& text) {
 
 } // namespace
 
-std::string StandInPrinterProgram(const std::string& jobPath) {
+std::string StandInPrinterProgram(const std::string& jobPath, bool catchWatermark) {
     std::string program(kStandInPrinter);
+    if (catchWatermark)
+        program += kWatermarkCatcher;
     program += "{ " + PsLiteral(jobPath) +
                " run } stopped { userdict /KlvCheck get /report-error get exec } if\n"
                "clear\n"

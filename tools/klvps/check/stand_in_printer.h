@@ -13,7 +13,9 @@ namespace klv::check {
 constexpr std::string_view kEventTag = "%KLVCHK ";
 
 // The program to run in place of the job: the stand-in printer, then the
-// job at jobPath under `stopped`, then the state the job left behind.
-std::string StandInPrinterProgram(const std::string& jobPath);
+// job at jobPath under `stopped`, then the state the job left behind. With
+// catchWatermark, the runs of a DrawWaterMark procedure the job stores in
+// userdict are reported page by page.
+std::string StandInPrinterProgram(const std::string& jobPath, bool catchWatermark);
 
 } // namespace klv::check
