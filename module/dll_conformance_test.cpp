@@ -4,6 +4,7 @@
 #include "devmode/layout.h"
 #include "hooks/hook_list.h"
 #include "module/dll_conformance_checks.h"
+#include "module/dll_recording_helper.h"
 #include "platform/printoem.h"
 
 #include <algorithm>
@@ -33,33 +34,6 @@ int gFailed = 0;
         }                                                                                                    \
     } while (0)
 
-// The driver's helper: collects what the plug-in writes.
-class Helper final : public IPrintOemDriverPS {
-public:
-    std::vector<std::string> writes;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualGUID(riid, klv::kIidPrintOemDriverPS) || IsEqualGUID(riid, klv::kIidUnknown)) {
-            *ppv = static_cast<IPrintOemDriverPS*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DrvWriteSPBuf(PDEVOBJ, PVOID buffer, DWORD size, DWORD* written) override {
-        writes.emplace_back(static_cast<const char*>(buffer), size);
-        *written = size;
-        return S_OK;
-    }
-    LONG refs = 1;
-};
-
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(WINAPI*)();
 
@@ -77,12 +51,7 @@ const ULONG kHookedIndices[] = {KLV_HOOKED_DDI_FUNCTIONS(KLV_INDEX_OF)};
 #undef KLV_INDEX_OF
 static_assert(std::size(kHookedIndices) == klv::kHookCount);
 
-std::string Joined(const std::vector<std::string>& writes) {
-    std::string all;
-    for (const std::string& w : writes)
-        all += w;
-    return all;
-}
+using klv::conformance::RecordingHelper;
 
 void TestResources(HMODULE module) {
     struct Case {
@@ -129,7 +98,7 @@ void TestStatusExports(HMODULE module) {
 }
 
 void TestJob(IPrintOemPS* plugin, HMODULE module) {
-    Helper helper;
+    RecordingHelper helper;
     ok(plugin->PublishDriverInterface(&helper) == S_OK, "publish");
 
     OEMDMPARAM param{};
@@ -208,9 +177,9 @@ void TestJob(IPrintOemPS* plugin, HMODULE module) {
         ok(sizes == c.sizes, "index %lu: %u writes", static_cast<unsigned long>(c.index),
            static_cast<unsigned>(sizes.size()));
         if (c.index == PSINJECT_BEGINPAGESETUP)
-            ok(Joined(helper.writes) == "userdict /DrawWaterMark get exec\r\n\r\n", "invocation");
+            ok(helper.Joined() == "userdict /DrawWaterMark get exec\r\n\r\n", "invocation");
         if (c.index == PSINJECT_BEGINSETUP)
-            ok(Joined(helper.writes).find("<5133>") != std::string::npos, "job name in hexadecimal");
+            ok(helper.Joined().find("<5133>") != std::string::npos, "job name in hexadecimal");
     }
 
     ok(plugin->DisablePDEV(&devobj) == S_OK, "disable device");
@@ -238,7 +207,7 @@ void TestNumbersUnderCommaLocale(GetClassObjectFn getClassObject, HMODULE module
     ok(factory->CreateInstance(nullptr, klv::kIidPrintOemPS, &created) == S_OK, "plug-in object");
     factory->Release();
     auto* plugin = static_cast<IPrintOemPS*>(created);
-    Helper helper;
+    RecordingHelper helper;
     ok(plugin->PublishDriverInterface(&helper) == S_OK, "publish");
     std::vector<BYTE> settings(1768, 0);
     OEMDMPARAM param{};
@@ -257,7 +226,7 @@ void TestNumbersUnderCommaLocale(GetClassObjectFn getClassObject, HMODULE module
     devobj.pOEMDM = settings.data();
     DWORD result = 0;
     ok(plugin->Command(&devobj, PSINJECT_BEGINPROLOG, nullptr, 0, &result) == S_OK, "prolog");
-    const std::string procedure = Joined(helper.writes);
+    const std::string procedure = helper.Joined();
     ok(procedure.find("\r\n/WaterMarkColor {0.78 0.39 0.20 setrgbcolor} bind def\r\n/Angle -45 def\r\n") !=
            std::string::npos,
        "watermark numbers under the German locale: %.80s",

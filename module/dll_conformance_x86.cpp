@@ -6,6 +6,7 @@
 // both conventions are the same. Structures are written and read at the
 // offsets the platform compiler gives them, not through shared headers.
 #include "module/dll_conformance_checks.h"
+#include "module/dll_recording_helper.h"
 #include "platform/printoem.h"
 
 #include <cstdint>
@@ -125,32 +126,6 @@ enum Slot : unsigned {
     kResetPdev = 9,
     kPublishDriverInterface = 10,
     kCommand = 11,
-};
-
-// The driver's helper, built here as a driver would build it.
-class Helper final : public IPrintOemDriverPS {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualGUID(riid, klv::kIidPrintOemDriverPS) || IsEqualGUID(riid, klv::kIidUnknown)) {
-            *ppv = static_cast<IPrintOemDriverPS*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DrvWriteSPBuf(PDEVOBJ, PVOID, DWORD size, DWORD* written) override {
-        bytes += size;
-        *written = size;
-        return S_OK;
-    }
-    LONG refs = 1;
-    DWORD bytes = 0;
 };
 
 // Offsets of the 32-bit structures, as the platform's compiler lays them out.
@@ -519,7 +494,7 @@ void CheckCallerSide32(HMODULE module, int& passed, int& failed) {
     DWORD needed = 0;
     ExpectCleanup(tally, "IPrintOemPS::GetInfo",
                   Call(Method(plugin, kGetInfo), plugin, OEMGI_GETSIGNATURE, &value, 4u, &needed), 5);
-    Helper helper;
+    RecordingHelper helper;
     ExpectCleanup(tally, "IPrintOemPS::PublishDriverInterface",
                   Call(Method(plugin, kPublishDriverInterface), plugin, static_cast<IUnknown*>(&helper)), 2);
 
@@ -544,7 +519,7 @@ void CheckCallerSide32(HMODULE module, int& passed, int& failed) {
         tally, "IPrintOemPS::Command",
         Call(Method(plugin, kCommand), plugin, device.devobj.data(), PSINJECT_COMMENTS, nullptr, 0u, &result),
         6);
-    KLV_CHECK(tally, helper.bytes > 0, "Command wrote through the helper");
+    KLV_CHECK(tally, !helper.writes.empty(), "Command wrote through the helper");
     Device next(module, settings);
     EnableDevice(plugin, next);
     ExpectCleanup(tally, "IPrintOemPS::ResetPDEV",

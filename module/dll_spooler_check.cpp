@@ -1,4 +1,5 @@
 #include "module/dll_conformance_checks.h"
+#include "module/dll_recording_helper.h"
 #include "platform/printoem.h"
 
 #include <cstdio>
@@ -18,31 +19,6 @@ using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 template <typename To, typename From> To FunctionCast(From function) {
     return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
 }
-
-class Collector final : public IPrintOemDriverPS {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualGUID(riid, klv::kIidPrintOemDriverPS) || IsEqualGUID(riid, klv::kIidUnknown)) {
-            *ppv = static_cast<IPrintOemDriverPS*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DrvWriteSPBuf(PDEVOBJ, PVOID buffer, DWORD size, DWORD* written) override {
-        text.append(static_cast<const char*>(buffer), size);
-        *written = size;
-        return S_OK;
-    }
-    LONG refs = 1;
-    std::string text;
-};
 
 struct QueuedJob {
     DWORD id;
@@ -79,7 +55,7 @@ void CheckSpoolerJobs(HMODULE module, int& passed, int& failed) {
     factory->CreateInstance(nullptr, klv::kIidPrintOemPS, &created);
     factory->Release();
     auto* plugin = static_cast<IPrintOemPS*>(created);
-    Collector collector;
+    RecordingHelper collector;
     plugin->PublishDriverInterface(&collector);
     OEMDMPARAM param{};
     std::vector<BYTE> settings(1768);
@@ -130,17 +106,17 @@ void CheckSpoolerJobs(HMODULE module, int& passed, int& failed) {
         static WCHAR documentName[] = L"doc";
         if (c.startDocJobId != 0 && startDoc != nullptr)
             startDoc(&surface, documentName, c.startDocJobId);
-        collector.text.clear();
+        collector.writes.clear();
         DWORD result = 0;
         plugin->Command(&devobj, PSINJECT_COMMENTS, nullptr, 0, &result);
         const std::string userLine =
             "(" + c.user + ") /ZUDurareDirod /ProcSet findresource begin logusername end\n";
         const std::string documentLine =
             "(" + c.document + ") /ZUDurareDirod /ProcSet findresource begin logfilename end\n";
-        KLV_CHECK(tally, collector.text.find(userLine) != std::string::npos,
-                  "%s: user line missing from:\n%s", c.what, collector.text.c_str());
-        KLV_CHECK(tally, collector.text.find(documentLine) != std::string::npos,
-                  "%s: document line missing from:\n%s", c.what, collector.text.c_str());
+        KLV_CHECK(tally, collector.Joined().find(userLine) != std::string::npos,
+                  "%s: user line missing from:\n%s", c.what, collector.Joined().c_str());
+        KLV_CHECK(tally, collector.Joined().find(documentLine) != std::string::npos,
+                  "%s: document line missing from:\n%s", c.what, collector.Joined().c_str());
         plugin->DisablePDEV(&devobj);
     }
     clear();
