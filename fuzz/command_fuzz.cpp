@@ -17,6 +17,7 @@
 #include "platform/host/host.h"
 #include "platform/host/job_queue.h"
 #include "testing/fake_driver.h"
+#include "testing/test_device.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -153,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         DWORD result = 0xDEADBEEF;
         KLV_FUZZ_CHECK(plugin->Command(&devobj, index, nullptr, 0, &result) == S_OK && result == 0,
                        "Command failed");
-        const std::string written = helper.Joined();
+        const std::string written = testing::Concat(helper.writes);
         if (!published || !withSettings)
             KLV_FUZZ_CHECK(written.empty(), "wrote without a helper or a device mode");
         else
