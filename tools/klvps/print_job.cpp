@@ -59,6 +59,7 @@ ExistingJobResult PrintExistingJob(sim::Simulator& simulator, std::istream& in, 
     }
 
     sim::DriverSession session(simulator);
+    session.KeepLogText(false); // a job of any length: memory stays flat
     if (!session.Begin(job.setup, nullptr, &result.error))
         return result;
     session.StartDoc();

@@ -48,7 +48,8 @@ HRESULT Simulator::DriverHelper::DrvWriteSPBuf(PDEVOBJ devobj, PVOID buffer, DWO
     const std::string_view bytes(static_cast<const char*>(buffer), size);
     const DWORD point = s.inCommand ? s.currentPoint : 0;
     ++s.log.writeCalls[point];
-    s.log.written[point] += bytes;
+    if (s.keepLogText)
+        s.log.written[point] += bytes;
     if (s.inCommand) {
         s.commandOutput += bytes;
     } else {

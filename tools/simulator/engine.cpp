@@ -43,14 +43,14 @@ template <typename Fn, typename... Args> auto CallDdi(DriverSession::State& s, U
         target = FindFunction(&driver, index);
     }
     if (target == nullptr) {
-        s.log.calls.push_back(DdiName(index) + ": no function");
+        s.LogCall(DdiName(index) + ": no function");
         return Result{};
     }
     const int reachedBefore = s.log.ownCalls[index];
     const Result result = KLV_FUNCTION_CAST(Fn, target)(args...);
     const bool reached = s.log.ownCalls[index] != reachedBefore;
     const char* way = !hooked ? " -> driver" : reached ? " -> hook -> driver" : " -> hook, answered there";
-    s.log.calls.push_back(DdiName(index) + way + " -> " + ResultText(result));
+    s.LogCall(DdiName(index) + way + " -> " + ResultText(result));
     return result;
 }
 

@@ -23,6 +23,7 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
         End();
     state_ = std::make_unique<State>();
     State& s = *state_;
+    s.keepLogText = keepLogText_;
     s.setup = setup;
     s.driver = driver;
     if (simulator_.plugin_ == nullptr)
@@ -67,7 +68,7 @@ bool DriverSession::Begin(const JobSetup& setup, DriverFunctions* driver, std::s
     s.log.enablePdev = s.plugin->EnablePDEV(&devobj, WideUnits(printerName), 0, nullptr, sizeof(GDIINFO),
                                             &s.gdi, 0, nullptr, &driverFunctions, &pdevOem);
     s.log.gdiInfo = s.gdi;
-    s.log.calls.push_back("EnablePDEV -> " + Hex(s.log.enablePdev));
+    s.LogCall("EnablePDEV -> " + Hex(s.log.enablePdev));
     if (FAILED(s.log.enablePdev))
         return fail("EnablePDEV failed with " + Hex(s.log.enablePdev));
     devobj.pdevOEM = pdevOem;
@@ -84,15 +85,16 @@ std::string DriverSession::Inject(DWORD point) {
         return {};
     State& s = *state_;
     ++s.log.commandCalls[point];
-    s.log.commandOrder.push_back(point);
+    if (s.keepLogText)
+        s.log.commandOrder.push_back(point);
     s.inCommand = true;
     s.currentPoint = point;
     s.commandOutput.clear();
     DWORD commandResult = 0xFFFFFFFF;
     const HRESULT hr = s.plugin->Command(&s.record.devobj, point, nullptr, 0, &commandResult);
     s.inCommand = false;
-    s.log.calls.push_back("Command(" + std::to_string(point) + ") -> " + Hex(hr) + ", " +
-                          std::to_string(s.commandOutput.size()) + " bytes written");
+    s.LogCall("Command(" + std::to_string(point) + ") -> " + Hex(hr) + ", " +
+              std::to_string(s.commandOutput.size()) + " bytes written");
     if (FAILED(hr))
         s.Fault("Command(" + std::to_string(point) + ") returned " + Hex(hr));
     return std::move(s.commandOutput);
@@ -106,7 +108,7 @@ bool DriverSession::End() {
     State& s = *state_;
     s.enabled = false;
     const HRESULT disabled = s.plugin->DisablePDEV(&s.record.devobj);
-    s.log.calls.push_back("DisablePDEV -> " + Hex(disabled));
+    s.LogCall("DisablePDEV -> " + Hex(disabled));
     if (FAILED(disabled))
         s.Fault("DisablePDEV failed with " + Hex(disabled));
     s.log.devmodeAfterJob = s.devmode;

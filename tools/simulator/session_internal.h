@@ -110,7 +110,14 @@ struct DriverSession::State {
     DWORD currentPoint = 0;
     std::string commandOutput;
 
+    // Whether the call log, the command order and the bytes written are kept.
+    bool keepLogText = true;
+
     void Fault(const std::string& what) { log.faults.push_back(what); }
+    void LogCall(std::string line) {
+        if (keepLogText)
+            log.calls.push_back(std::move(line));
+    }
 };
 
 // The driver's own drawing functions, as it lists them for EnablePDEV.

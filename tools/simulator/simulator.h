@@ -318,6 +318,11 @@ public:
     DWORD StartDocJobId() const;
 
     const SessionLog& Log() const;
+    // With false, the session keeps only counts and faults: no call log, no
+    // command order and no copy of the bytes the plug-in wrote, so that its
+    // memory does not grow with a job of any length. Set before Begin; on
+    // by default.
+    void KeepLogText(bool keep) { keepLogText_ = keep; }
     void Fault(const std::string& what);
 
     struct State; // reached from the driver's functions and helper
@@ -325,6 +330,7 @@ public:
 private:
     Simulator& simulator_;
     std::unique_ptr<State> state_;
+    bool keepLogText_ = true;
 };
 
 // Writes bytes to path through a temporary file in the same directory
