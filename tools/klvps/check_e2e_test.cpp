@@ -14,6 +14,7 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -250,9 +251,12 @@ protected:
     std::string job = (dir.Path() / "job.ps").string();
 };
 
-TEST_P(CheckMatrixTest, ReportsExactlyWhatWasSet) {
-    const MatrixRow& row = GetParam();
+// Prints the row's job (from input, when given) and checks that `klvps
+// check` reads back exactly what the row set.
+void PrintAndExpectReport(const MatrixRow& row, const std::string& job, const std::string& input = "") {
     std::vector<std::string> args = {"print", "-o", job};
+    if (!input.empty())
+        args.push_back(input);
     args.insert(args.end(), row.printArgs.begin(), row.printArgs.end());
     if (row.watermark) {
         const std::vector<std::string> w = WatermarkArgs(*row.watermark);
@@ -298,8 +302,96 @@ TEST_P(CheckMatrixTest, ReportsExactlyWhatWasSet) {
     EXPECT_EQ(w["pages"], everyPage);
 }
 
+TEST_P(CheckMatrixTest, ReportsExactlyWhatWasSet) {
+    PrintAndExpectReport(GetParam(), job);
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, CheckMatrixTest, ::testing::ValuesIn(Matrix()),
                          [](const ::testing::TestParamInfo<MatrixRow>& info) { return info.param.name; });
+
+// Random settings and names within the fields' room, each printed and read
+// back: the sample job through the simulator, and an existing job from
+// another producer through the filter mode. KLVPS_PROPERTY_SEED repeats a
+// run; the seed is printed with every failure.
+class RandomRows {
+public:
+    explicit RandomRows(unsigned seed) : random_(seed) {}
+
+    MatrixRow Next(const char* name, int pages) {
+        MatrixRow row{name, {},         1252,     Text(1, 40), Text(1, 60, kFileAlphabet),
+                      "",   Text(0, 4), Chance(), Chance(),    std::nullopt,
+                      pages};
+        const std::string ticketName = Chance() ? Text(1, 80) : "";
+        row.ticketName = ticketName.empty() ? row.file : ticketName;
+        row.printArgs = {
+            "--user",     row.user,     "--document", row.file,         "--job-password",
+            row.password, "--job-name", ticketName,   "--queue-before", std::to_string(Between(0, 4))};
+        if (row.fullPage)
+            row.printArgs.push_back("--full-page");
+        if (row.flip)
+            row.printArgs.push_back("--flip");
+        if (Chance()) {
+            const char* fonts[] = {"Helvetica", "Times-Bold", "Courier", "Helvetica-BoldOblique"};
+            row.watermark =
+                WatermarkSet{Text(1, 60),     fonts[Between(0, 3)], Between(1, 1000), Between(-360, 360),
+                             Between(0, 255), Between(0, 255),      Between(0, 255)};
+        }
+        return row;
+    }
+
+private:
+    int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    bool Chance() { return Between(0, 1) == 1; }
+    // Printable ASCII, parentheses and backslashes most of all, as names
+    // that must be escaped. Document names have no backslash: the
+    // accounting block keeps only what follows the last one, as the name
+    // of a file.
+    static constexpr std::string_view kAlphabet = "()\\\\()ABCxyz019 .-_#%$&'*+,;=?@[]{}~";
+    static constexpr std::string_view kFileAlphabet = "()()ABCxyz019 .-_#%$&'*+,;=?@[]{}~";
+    std::string Text(int shortest, int longest, std::string_view alphabet = kAlphabet) {
+        std::string text;
+        for (int i = Between(shortest, longest); i > 0; --i)
+            text.push_back(
+                alphabet[static_cast<std::size_t>(Between(0, static_cast<int>(alphabet.size()) - 1))]);
+        while (!text.empty() && text.back() == ' ')
+            text.back() = 'z'; // the command line keeps them, but a name of spaces only reads as empty
+        return text;
+    }
+    std::mt19937 random_;
+};
+
+unsigned PropertySeed() {
+    const char* given = std::getenv("KLVPS_PROPERTY_SEED");
+    return given != nullptr ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : 20261209u;
+}
+
+TEST(CheckPropertyTest, RandomSettingsAreReadBackExactly) {
+    if (GhostscriptMissing())
+        GTEST_SKIP() << "Ghostscript cannot be started";
+    const unsigned seed = PropertySeed();
+    SCOPED_TRACE(::testing::Message() << "KLVPS_PROPERTY_SEED=" << seed);
+    RandomRows rows(seed);
+    klv::gs::TempDir dir;
+    const std::string job = (dir.Path() / "job.ps").string();
+    for (int i = 0; i < 12; ++i) {
+        const int pages = 1 + i % 3;
+        MatrixRow row = rows.Next("sample", pages);
+        row.printArgs.push_back("--pages");
+        row.printArgs.push_back(std::to_string(pages));
+        SCOPED_TRACE(::testing::Message() << "sample job " << i);
+        PrintAndExpectReport(row, job);
+    }
+
+    // enscript's job of a short text, through the filter mode.
+    const std::string text = (dir.Path() / "notes.txt").string(), input = (dir.Path() / "notes.ps").string();
+    std::ofstream(text) << "Minutes of the meeting\n\nEvery region reported.\n";
+    if (RunProcess({"enscript", "-q", "-o", input, text}).exitStatus != 0)
+        GTEST_SKIP() << "enscript is not installed (Debian package enscript)";
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(::testing::Message() << "existing job " << i);
+        PrintAndExpectReport(rows.Next("existing", 1), job, input);
+    }
+}
 
 // The text report shows names in the code page's characters.
 TEST(CheckTextTest, ShowsNamesInTheCodePage) {
@@ -376,8 +468,8 @@ TEST(CheckRenderTest, WatermarkPixelsAtTheCentreAlongTheAngle) {
 
         const WatermarkSet colourOf = row.watermark.value_or(kRedFlat);
         const klv::gs::Rgb colour{static_cast<std::uint8_t>(Quantized(colourOf.red)),
-                                       static_cast<std::uint8_t>(Quantized(colourOf.green)),
-                                       static_cast<std::uint8_t>(Quantized(colourOf.blue))};
+                                  static_cast<std::uint8_t>(Quantized(colourOf.green)),
+                                  static_cast<std::uint8_t>(Quantized(colourOf.blue))};
         std::vector<std::pair<int, int>> pixels;
         for (int y = 0; y < page.Height(); ++y) {
             for (int x = 0; x < page.Width(); ++x) {
