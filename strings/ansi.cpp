@@ -5,19 +5,6 @@
 
 namespace klv {
 
-namespace {
-
-constexpr int kMaxCharBytes = 8; // wider than any ANSI code page needs
-
-bool IsHighSurrogate(WCHAR unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(WCHAR unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-} // namespace
-
 DWORD AnsiFromWide(char* out, DWORD capacity, const WCHAR* text, DWORD maxUnits) {
     if (out == nullptr || capacity == 0)
         return 0;

@@ -5,6 +5,17 @@
 
 namespace klv {
 
+// The most bytes one character takes in any ANSI code page, with room.
+constexpr int kMaxCharBytes = 8;
+
+// Halves of a UTF-16 surrogate pair, which together are one character.
+constexpr bool IsHighSurrogate(WCHAR unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(WCHAR unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 // Converts the terminated wide text (at most maxUnits code units of it) to
 // the ANSI code page into out. Text that does not fit is cut at a character
 // boundary, never inside a double-byte character; out is always terminated

@@ -2,20 +2,13 @@
 // time.
 #include "strings/ps_name.h"
 
+#include "strings/ansi.h"
+
 #include <cstring>
 
 namespace klv {
 
 namespace {
-
-constexpr int kMaxCharBytes = 8; // wider than any ANSI code page needs
-
-bool IsHighSurrogate(WCHAR unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(WCHAR unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 // One character of name: one unit, or two for a surrogate pair.
 DWORD CharUnits(const WCHAR* name, DWORD at, DWORD maxUnits) {
