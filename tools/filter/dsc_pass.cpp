@@ -33,7 +33,7 @@ enum class Section {
 class Pass {
 public:
     Pass(std::istream& in, DscOutput& out, const Injector& inject, const DscOptions& options)
-        : reader_(in, options.lineCap), out_(out), inject_(inject), options_(options) {}
+        : reader_(in, options.lineCap, options.readSize), out_(out), inject_(inject), options_(options) {}
 
     DscResult Run();
 

@@ -91,6 +91,9 @@ struct DscOptions {
     // comments.
     std::size_t lineCap = 64 * 1024;
     InsertedLineEndings insertedLineEndings = InsertedLineEndings::kAsWritten;
+    // Bytes asked of the input per read, at least. The output never depends
+    // on it; a small size only costs more reads.
+    std::size_t readSize = 64 * 1024;
     // Called as each page of the job begins.
     std::function<void(int page)> onPage;
 };

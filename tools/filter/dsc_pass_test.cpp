@@ -337,6 +337,34 @@ TEST(DscPass, SkipsDataSectionsByTheirCounts) {
     }
 }
 
+TEST(DscPass, GivesTheSameOutputHoweverTheInputArrives) {
+    // Reads of any size cut comments, CR LFs and data sections at every
+    // place; the output and what was served must not change.
+    const std::string lf =
+        JobWithData(Section("%%BeginBinary: " + std::to_string(kTrap.size()), kTrap, "%%EndBinary"),
+                    Section("%%BeginData: 2 ASCII Lines", "%%Page: 9 9\n%%EOF", "%%EndData"));
+    std::string crlf;
+    for (const char c : lf)
+        crlf += c == '\n' ? "\r\n"s : std::string(1, c);
+    // A small line cap keeps the reader's buffer small, so that the reads
+    // end all over the job.
+    DscOptions options;
+    options.lineCap = 40;
+    for (const std::string& job : {lf, crlf}) {
+        const test::Recorded whole = RunMarked(job, options);
+        ASSERT_TRUE(whole.result.ok) << whole.result.error;
+        for (std::size_t readSize = 1; readSize <= 40; ++readSize) {
+            SCOPED_TRACE(readSize);
+            options.readSize = readSize;
+            const test::Recorded r = RunMarked(job, options);
+            EXPECT_EQ(r.output, whole.output);
+            EXPECT_EQ(r.job, job);
+            EXPECT_EQ(r.result.served, whole.result.served);
+            EXPECT_EQ(r.result.pages, 2);
+        }
+    }
+}
+
 TEST(DscPass, PassesLinesLongerThanTheCapInPieces) {
     // The second piece of the long line starts with "%%Page:" and must not
     // be read as a comment.
@@ -443,10 +471,11 @@ TEST(DscPass, ReportsEachPageAsItBegins) {
 }
 
 TEST(LineReader, KeepsCrLfWholeAcrossReadsAndCapsLongLines) {
-    // The reader's first read ends after cap + 2 + 64 KiB bytes; a CR LF is
-    // placed on every side of that boundary.
+    // The reader's first read ends after cap + 2 + readSize bytes; a CR LF is
+    // placed on every side of that boundary, at the size the filter reads.
     const std::size_t cap = 16;
-    const std::size_t boundary = cap + 2 + 64 * 1024;
+    const std::size_t readSize = DscOptions{}.readSize;
+    const std::size_t boundary = cap + 2 + readSize;
     for (std::size_t crAt = boundary - 3; crAt <= boundary + 1; ++crAt) {
         SCOPED_TRACE(crAt);
         std::string input;
@@ -454,7 +483,7 @@ TEST(LineReader, KeepsCrLfWholeAcrossReadsAndCapsLongLines) {
             input += "abcdefgh\n";
         input += std::string(crAt - input.size(), 'z') + "\r\nend";
         std::istringstream in(input);
-        LineReader reader(in, cap);
+        LineReader reader(in, cap, readSize);
         std::string joined;
         LinePiece piece;
         bool sawCrLf = false;

@@ -1,9 +1,9 @@
 // Jobs from producers no one here wrote, made at test time with Debian's
 // tools: the pass must put every point in its place, keep every byte of the
 // job, and leave a job that Ghostscript runs with the same pages.
-#include "tools/ghostscript/ghostscript.h"
 #include "tools/filter/dsc_pass.h"
 #include "tools/filter/dsc_test_support.h"
+#include "tools/ghostscript/ghostscript.h"
 
 #include <gtest/gtest.h>
 

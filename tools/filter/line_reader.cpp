@@ -5,13 +5,9 @@
 
 namespace klv::filter {
 
-namespace {
-// Enough for a whole capped line, its CR LF and a read of reasonable size.
-constexpr std::size_t kMinReadSize = 64 * 1024;
-} // namespace
-
-LineReader::LineReader(std::istream& in, std::size_t lineCap)
-    : in_(in), cap_(std::max<std::size_t>(lineCap, 16)), buffer_(cap_ + 2 + kMinReadSize) {
+LineReader::LineReader(std::istream& in, std::size_t lineCap, std::size_t readSize)
+    : in_(in), cap_(std::max<std::size_t>(lineCap, 16)),
+      buffer_(cap_ + 2 + std::max<std::size_t>(readSize, 1)) {
 }
 
 bool LineReader::Fill() {

@@ -20,7 +20,9 @@ struct LinePiece {
 
 class LineReader {
 public:
-    LineReader(std::istream& in, std::size_t lineCap);
+    // Each read asks the stream for at least readSize bytes; the buffer holds
+    // a whole capped line, its CR LF and one read.
+    LineReader(std::istream& in, std::size_t lineCap, std::size_t readSize);
 
     // The next piece; false at the end of the stream. The bytes stay valid
     // until the next call.
