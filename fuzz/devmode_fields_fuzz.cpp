@@ -2,7 +2,7 @@
 // and its FIELD=VALUE parser, over arbitrary blocks and assignments.
 #include "devmode/layout.h"
 #include "fuzz/fuzz_check.h"
-#include "tools/klvps/devmode_fields.h"
+#include "programs/klvps/devmode_fields.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -5,7 +5,7 @@
 // or copied, a prefix of it when the job is refused. And however the input
 // arrives, in reads of one byte or of 64 KiB, the output is the same.
 #include "fuzz/fuzz_check.h"
-#include "tools/filter/dsc_pass.h"
+#include "libraries/dsc/dsc_pass.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace klv::filter;
+using namespace klv::dsc;
 
 class SplitOutput final : public DscOutput {
 public:

@@ -2,7 +2,7 @@
 // calls that the plug-in makes (GetJobW, EnumJobsW) see it. On other hosts
 // an emulated queue behind the printer handle (platform/host); on Windows
 // the stand-in spooler library loaded in place of the platform's
-// winspool.drv (tools/winspool), which keeps one queue for every handle.
+// winspool.drv (rigs/winspool), which keeps one queue for every handle.
 #pragma once
 
 #include "platform/win32.h"

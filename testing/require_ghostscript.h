@@ -3,7 +3,7 @@
 // suites are named "...InInterpreter", which puts them under the "gs" label.
 #pragma once
 
-#include "tools/ghostscript/ghostscript.h"
+#include "libraries/ghostscript/ghostscript.h"
 
 #include <gtest/gtest.h>
 

@@ -43,7 +43,7 @@ bool PrintQueue::Add(const QueuedJob& job, std::string* error) {
     if (impl_->clear == nullptr || impl_->addJob == nullptr) {
         if (error != nullptr)
             *error =
-                "winspool.drv is not the stand-in spooler (tools/winspool), which takes the jobs to queue";
+                "winspool.drv is not the stand-in spooler (rigs/winspool), which takes the jobs to queue";
         return false;
     }
     if (!impl_->addJob(job.id, TextOrNull(job.user), TextOrNull(job.document))) {
