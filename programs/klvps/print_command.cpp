@@ -33,7 +33,6 @@ struct PrintOptions {
     std::vector<std::string> sets;
     // Per settings-table row: what the person gave, if anything.
     std::array<std::optional<std::string>, settings::kSettingCount> given;
-    std::array<bool, settings::kSettingCount> switched{};
     int queueBefore = 0;
     int queueAfter = 0;
     std::string user = "user1";
@@ -85,8 +84,9 @@ std::string OptionHelp(const Setting& s) {
 void AddSettingOptions(CLI::App* cmd, PrintOptions& o) {
     for (std::size_t i = 0; i < settings::kSettingCount; ++i) {
         const Setting& s = settings::kSettings[i];
+        // A switch alone says on; --flip=off and the like say what they say.
         if (s.kind == Kind::kSwitch)
-            cmd->add_flag(s.flag, o.switched[i], OptionHelp(s));
+            cmd->add_flag(std::string(s.flag) + "{true}", o.given[i], OptionHelp(s) + " (=false to switch it off)");
         else
             cmd->add_option(s.flag, o.given[i], OptionHelp(s));
     }
@@ -99,11 +99,9 @@ std::vector<job::SettingValue> GivenSettings(const PrintOptions& o) {
     for (std::size_t i = 0; i < settings::kSettingCount; ++i) {
         const Setting& s = settings::kSettings[i];
         settings::Value value;
-        if (o.switched[i])
-            value = true;
-        else if (!o.given[i])
+        if (!o.given[i])
             continue;
-        else if (const settings::Refusal r = settings::Parse(s.id, *o.given[i], &value))
+        if (const settings::Refusal r = settings::Parse(s.id, *o.given[i], &value))
             throw CommandFailure(std::string(s.flag) + ": " + settings::Describe(r));
         values.push_back({s.id, std::move(value)});
     }
