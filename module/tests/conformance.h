@@ -66,7 +66,6 @@ inline int Finish(const char* program) {
                     gCounts.skipped);
     else
         std::printf("%s: %d passed, %d failed\n", program, gCounts.passed, gCounts.failed);
-    std::fflush(stdout);
     return gCounts.failed == 0 ? 0 : 1;
 }
 
