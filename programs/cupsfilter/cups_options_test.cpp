@@ -1,7 +1,8 @@
 #include "devmode/layout.h"
 #include "programs/cupsfilter/cups_options.h"
 #include "programs/cupsfilter/job_settings.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
+#include "programs/klvps/devmode_json.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,7 @@ std::vector<std::uint8_t> DefaultBlock() {
          {"sFullPage=-1", "sWatermarkAngle=30", "lWatermarkSize=72", "rgbWatermarkColor=230,230,230",
           "szWatermarkText=WaterMark", "szWatermarkFont=Helvetica"}) {
         std::string error;
-        EXPECT_TRUE(cli::ApplyAssignment(block, a, &error)) << error;
+        EXPECT_TRUE(settings::ApplyAssignment(block, a, &error)) << error;
     }
     return block;
 }

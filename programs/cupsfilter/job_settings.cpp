@@ -1,6 +1,6 @@
 #include "programs/cupsfilter/job_settings.h"
 
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,7 +39,7 @@ bool Fail(std::string* error, const std::string& message) {
 bool Set(std::vector<std::uint8_t>& block, const std::string& option, const std::string& field,
          const std::string& value, std::string* error) {
     std::string why;
-    if (cli::ApplyAssignment(block, field + "=" + value, &why))
+    if (settings::ApplyAssignment(block, field + "=" + value, &why))
         return true;
     if (why.rfind(field + ": ", 0) == 0)
         why = why.substr(field.size() + 2);

@@ -8,7 +8,7 @@
 #include "programs/cupsfilter/cancel.h"
 #include "programs/cupsfilter/cups_options.h"
 #include "programs/cupsfilter/job_settings.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 #include "programs/klvps/print_job.h"
 #include "libraries/simulator/simulator.h"
 

@@ -1,7 +1,9 @@
 // The command's settings shortcuts, text layout, page lists and device-mode
 // header check.
-#include "programs/klvps/devmode_fields.h"
-#include "programs/klvps/devmode_header.h"
+#include "libraries/settings/devmode_fields.h"
+#include "libraries/settings/devmode_header.h"
+#include "programs/klvps/devmode_json.h"
+#include "libraries/settings/devmode_header.h"
 #include "programs/klvps/job_settings.h"
 #include "programs/klvps/text_pages.h"
 
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace klv::cli {
+using settings::ApplyAssignment;
+using settings::ForeignBlockNotice;
 namespace {
 
 // A block with the plug-in's header and nothing else set.

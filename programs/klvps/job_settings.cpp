@@ -1,6 +1,6 @@
 #include "programs/klvps/job_settings.h"
 
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 
 namespace klv::cli {
 
@@ -62,7 +62,7 @@ bool ApplyJobSettings(std::vector<std::uint8_t>& block, const JobSettings& s, st
     std::vector<std::uint8_t> updated = block;
     for (const Shortcut& shortcut : shortcuts) {
         std::string why;
-        if (!ApplyAssignment(updated, std::string(shortcut.field) + "=" + shortcut.value, &why)) {
+        if (!settings::ApplyAssignment(updated, std::string(shortcut.field) + "=" + shortcut.value, &why)) {
             // The field's message starts with the field name; the person
             // gave the option.
             const std::string prefix = std::string(shortcut.field) + ": ";

@@ -11,8 +11,9 @@
 #include "libraries/ghostscript/ghostscript.h"
 #include "libraries/support/process.h"
 #include "programs/klvps/check/check_command.h"
-#include "programs/klvps/devmode_fields.h"
-#include "programs/klvps/devmode_header.h"
+#include "libraries/settings/devmode_fields.h"
+#include "libraries/settings/devmode_header.h"
+#include "programs/klvps/devmode_json.h"
 #include "programs/klvps/job_settings.h"
 #include "programs/klvps/preview_command.h"
 #include "programs/klvps/print_job.h"
@@ -74,7 +75,7 @@ std::vector<std::uint8_t> ReadDevMode(const std::string& path) {
 // A block to merge or change must be the plug-in's own.
 std::vector<std::uint8_t> ReadOwnDevMode(const std::string& path) {
     std::vector<std::uint8_t> block = ReadDevMode(path);
-    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    const std::string notice = klv::settings::ForeignBlockNotice(block);
     if (!notice.empty())
         throw Failure{path + ": " + notice.substr(0, notice.find(';'))};
     return block;
@@ -95,7 +96,7 @@ void OpenPlugin(klv::sim::Simulator& sim, const std::string& path) {
 void ApplyAll(std::vector<std::uint8_t>& block, const std::vector<std::string>& assignments) {
     for (const std::string& a : assignments) {
         std::string error;
-        if (!klv::cli::ApplyAssignment(block, a, &error))
+        if (!klv::settings::ApplyAssignment(block, a, &error))
             throw Failure{error};
     }
 }
@@ -397,7 +398,7 @@ void DevModeNew(const std::string& plugin, const std::string& output, const std:
 // plug-in's is named as such first, and the command then fails.
 void DevModeShow(const std::string& file) {
     const std::vector<std::uint8_t> block = ReadDevMode(file);
-    const std::string notice = klv::cli::ForeignBlockNotice(block);
+    const std::string notice = klv::settings::ForeignBlockNotice(block);
     if (!notice.empty())
         std::cerr << "klvps: " << file << ": " << notice << "\n" << std::flush;
     std::cout << klv::cli::DevModeToJson(block).dump(2) << "\n";
@@ -427,7 +428,7 @@ void Info(const std::string& plugin) {
 
 std::string FieldList() {
     std::string list;
-    for (const klv::cli::Field& f : klv::cli::Fields())
+    for (const klv::settings::Field& f : klv::settings::Fields())
         list += std::string(list.empty() ? "" : ", ") + f.name;
     return list;
 }

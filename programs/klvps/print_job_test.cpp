@@ -3,7 +3,7 @@
 // text taken out, printed again, is the simulator's job byte for byte.
 #include "libraries/support/files.h"
 #include "libraries/support/temp_dir.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 #include "programs/klvps/print_job.h"
 
 #include "libraries/ghostscript/ghostscript.h"
@@ -67,7 +67,7 @@ TEST(PrintExistingJob, WritesTheBytesTheDriverWritesIntoItsOwnJob) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> block = simulator.DefaultDevMode(&error);
         for (const std::string& set : c.sets)
-            ASSERT_TRUE(ApplyAssignment(block, set, &error)) << error;
+            ASSERT_TRUE(settings::ApplyAssignment(block, set, &error)) << error;
         sim::Job job = sim::SampleJob(c.pages, {"A line (with parentheses)"});
         job.user = "alice";
         job.document = "C:\\Reports\\Q3 (final).txt";
