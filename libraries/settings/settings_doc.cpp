@@ -41,6 +41,15 @@ std::string Field(const Setting& s) {
 
 } // namespace
 
+std::string HelpWithLimits(const Setting& s) {
+    std::string help = s.help;
+    if (s.kind == Kind::kInteger)
+        help += ", " + std::to_string(s.min) + " to " + std::to_string(s.max);
+    else if (s.kind == Kind::kText || s.kind == Kind::kWatermarkText)
+        help += " (UTF-8, at most " + std::to_string(s.max) + " characters)";
+    return help;
+}
+
 std::string MarkdownTable() {
     std::string table =
         "| setting | `klvps print` | CUPS option and IPP attribute | value | device-mode field |\n"
