@@ -26,6 +26,9 @@ enum class Section {
     kBeforeSetup, // after the prolog, waiting for %%BeginSetup
     kSetup,
     kPageComments, // after %%Page:, waiting for %%BeginPageSetup
+    // after %%EndPageComments: only %%BeginPageSetup may follow before the
+    // page's own code
+    kAfterPageComments,
     kPage,
     kTail, // from %%Trailer or %%EOF on: copied unread
 };
@@ -58,7 +61,10 @@ private:
     // Adds the prolog or the setup a job lacks, with their points.
     void AddProlog();
     void AddSetup();
+    // Adds the page setup a page lacks, with its point, and enters the page.
+    void AddPageSetup();
     void Fail(std::string message);
+    void FailToWrite();
 
     LineReader reader_;
     DscOutput& out_;
@@ -79,11 +85,16 @@ void Pass::Fail(std::string message) {
     failed_ = true;
 }
 
+void Pass::FailToWrite() {
+    const std::string why = out_.WhyFailed();
+    Fail("the output cannot be written" + (why.empty() ? "" : ": " + why));
+}
+
 void Pass::Emit(std::string_view bytes, Origin origin) {
     if (failed_ || bytes.empty())
         return;
     if (!out_.Write(bytes, origin))
-        Fail("the output cannot be written");
+        FailToWrite();
 }
 
 void Pass::Inject(InjectionPoint point) {
@@ -135,6 +146,13 @@ void Pass::AddSetup() {
     AddComment("%%BeginSetup");
     Inject(kBeginSetup);
     AddComment("%%EndSetup");
+}
+
+void Pass::AddPageSetup() {
+    AddComment("%%BeginPageSetup");
+    Inject(kBeginPageSetup);
+    AddComment("%%EndPageSetup");
+    section_ = Section::kPage;
 }
 
 bool Pass::FindHeader() {
@@ -192,12 +210,8 @@ void Pass::SkipData(const LinePiece& line, LineKind kind) {
     if (line.ending.empty()) {
         // Its own line is the last of the job.
     } else if (count->lines) {
-        LinePiece piece;
-        while (left > 0 && !failed_ && reader_.Next(&piece)) {
-            Copy(piece.bytes);
-            if (!piece.ending.empty())
-                --left;
-        }
+        for (std::string_view bytes; left > 0 && !failed_ && !(bytes = reader_.RawLines(&left)).empty();)
+            Copy(bytes);
     } else {
         for (std::string_view bytes; left > 0 && !failed_ && !(bytes = reader_.Raw(left)).empty();) {
             Copy(bytes);
@@ -320,10 +334,22 @@ void Pass::HandleLine(const LinePiece& line) {
             Copy(line.bytes);
             return;
         }
-        AddComment("%%BeginPageSetup");
-        Inject(kBeginPageSetup);
-        AddComment("%%EndPageSetup");
-        section_ = Section::kPage;
+        if (kind == LineKind::kEndPageComments) {
+            Copy(line.bytes);
+            section_ = Section::kAfterPageComments;
+            return;
+        }
+        AddPageSetup();
+        HandleLine(line);
+        return;
+    case Section::kAfterPageComments:
+        if (kind == LineKind::kBeginPageSetup) {
+            Copy(line.bytes);
+            InjectAfter(line, kBeginPageSetup);
+            section_ = Section::kPage;
+            return;
+        }
+        AddPageSetup();
         HandleLine(line);
         return;
     case Section::kSetup:
@@ -395,6 +421,9 @@ DscResult Pass::Run() {
         if (!failed_)
             Finish();
     }
+    // What was written before a refusal still goes out, as a stream's would.
+    if (!out_.Flush() && !failed_)
+        FailToWrite();
     if (!failed_ && reader_.ReadFailed())
         Fail("the job cannot be read to its end");
     if (!failed_ && declaredPages_ && *declaredPages_ != result_.pages && !result_.passedThrough)

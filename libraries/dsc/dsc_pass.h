@@ -2,7 +2,7 @@
 // for the text to add at the five injection points the PostScript driver
 // serves, and passes every other byte of the job through unchanged.
 //
-//   klv::dsc::StreamOutput out(std::cout);
+//   klv::dsc::FdOutput out(STDOUT_FILENO);   // buffered_output.h
 //   klv::dsc::DscResult r = klv::dsc::RunDscPass(
 //       in, out, [](klv::dsc::InjectionPoint p) { return std::string("% point\n"); });
 //
@@ -62,11 +62,16 @@ enum class Origin {
 };
 
 // Where the pass writes. Write returns false when the bytes could not be
-// written; the pass then stops with an error.
+// written; the pass then stops with an error. An output that holds bytes
+// back writes them out in Flush, which the pass calls once at its end,
+// whether the job was served or refused.
 class DscOutput {
 public:
     virtual ~DscOutput() = default;
     virtual bool Write(std::string_view bytes, Origin origin) = 0;
+    virtual bool Flush() { return true; }
+    // Why a write failed, for the pass's error message; empty when unknown.
+    virtual std::string WhyFailed() const { return {}; }
 };
 
 // Writes to a standard stream.

@@ -5,6 +5,30 @@
 
 namespace klv::dsc {
 
+std::size_t LineReader::NextByte::Find(const char* buffer, std::size_t from, std::size_t end) {
+    if (from < from_ || from > at_) {
+        from_ = from;
+        at_ = from;
+        found_ = false;
+    }
+    if (!found_ && at_ < end) {
+        const void* hit = std::memchr(buffer + at_, byte_, end - at_);
+        found_ = hit != nullptr;
+        at_ = found_ ? static_cast<std::size_t>(static_cast<const char*>(hit) - buffer) : end;
+    }
+    return found_ ? at_ : end;
+}
+
+void LineReader::NextByte::Shift(std::size_t shift) {
+    if (at_ < shift) {
+        from_ = at_ = 0;
+        found_ = false;
+        return;
+    }
+    at_ -= shift;
+    from_ = std::max(from_, shift) - shift;
+}
+
 LineReader::LineReader(std::istream& in, std::size_t lineCap, std::size_t readSize)
     : in_(in), cap_(std::max<std::size_t>(lineCap, 16)),
       buffer_(cap_ + 2 + std::max<std::size_t>(readSize, 1)) {
@@ -16,6 +40,8 @@ bool LineReader::Fill() {
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
+        nextLf_.Shift(begin_);
+        nextCr_.Shift(begin_);
         begin_ = 0;
     }
     if (end_ == buffer_.size())
@@ -37,16 +63,20 @@ std::string_view LineReader::Take(std::size_t n) {
     return bytes;
 }
 
+std::size_t LineReader::FindEnding(std::size_t from) {
+    const std::size_t lf = nextLf_.Find(buffer_.data(), from, end_);
+    // A CR can only come first before the LF.
+    return std::min(lf, nextCr_.Find(buffer_.data(), from, lf));
+}
+
 bool LineReader::Next(LinePiece* piece) {
     for (;;) {
         const std::size_t available = end_ - begin_;
-        const char* start = buffer_.data() + begin_;
         const std::size_t window = std::min(available, cap_);
-        const char* stop = std::find_if(start, start + window, [](char c) { return c == '\n' || c == '\r'; });
-        const std::size_t at = static_cast<std::size_t>(stop - start);
+        const std::size_t at = FindEnding(begin_) - begin_;
         if (at < window) {
             std::size_t endingSize = 1;
-            if (*stop == '\r') {
+            if (buffer_[begin_ + at] == '\r') {
                 // A CR at the end of the buffer may be the first half of a CR LF.
                 if (at + 1 == available && Fill())
                     continue;
@@ -80,6 +110,38 @@ std::string_view LineReader::Raw(std::uint64_t max) {
     if (n > 0)
         midLine_ = false;
     return Take(n);
+}
+
+std::string_view LineReader::RawLines(std::uint64_t* lines) {
+    for (;;) {
+        if (begin_ == end_ && !Fill())
+            return {};
+        std::size_t at = begin_;
+        while (*lines > 0) {
+            const std::size_t ending = FindEnding(at);
+            if (ending == end_) {
+                at = end_;
+                break;
+            }
+            if (buffer_[ending] == '\r' && ending + 1 == end_ && !eof_) {
+                // Whether an LF follows is not known yet: stop before the CR.
+                at = ending;
+                break;
+            }
+            at = ending +
+                 (buffer_[ending] == '\r' && ending + 1 < end_ && buffer_[ending + 1] == '\n' ? 2 : 1);
+            --*lines;
+        }
+        if (at > begin_) {
+            midLine_ = false;
+            return Take(at - begin_);
+        }
+        if (*lines == 0)
+            return {};
+        // Only an undecided CR is buffered; a read that brings nothing ends
+        // the stream and decides it.
+        Fill();
+    }
 }
 
 } // namespace klv::dsc

@@ -32,20 +32,50 @@ public:
     // stream. The bytes stay valid until the next call.
     std::string_view Raw(std::uint64_t max);
 
+    // Raw bytes up to the end of the *lines-th line from here, counting line
+    // endings as Next does (a CR LF is one), as much of them as is buffered;
+    // *lines is lowered by the endings passed. Empty at the end of the stream.
+    // The bytes stay valid until the next call.
+    std::string_view RawLines(std::uint64_t* lines);
+
     std::uint64_t Offset() const { return consumed_; }
     bool ReadFailed() const { return readFailed_; }
 
 private:
+    // Where the next CR or LF lies, remembered across calls so that each
+    // buffered byte is searched once for each: a job whose lines end with CR
+    // alone would otherwise search its whole window for an LF on every line.
+    class NextByte {
+    public:
+        explicit NextByte(char byte) : byte_(byte) {}
+        // The first byte_ in [from, end), or end when there is none.
+        std::size_t Find(const char* buffer, std::size_t from, std::size_t end);
+        // The buffer's bytes moved down by shift.
+        void Shift(std::size_t shift);
+
+    private:
+        char byte_;
+        // No byte_ lies in [from_, at_); at_ is one when found_, else the end
+        // of what was searched.
+        std::size_t from_ = 0;
+        std::size_t at_ = 0;
+        bool found_ = false;
+    };
+
     // Reads more of the stream behind what is buffered; false when nothing
     // more came.
     bool Fill();
     std::string_view Take(std::size_t n);
+    // The first line ending at or after from, or end_.
+    std::size_t FindEnding(std::size_t from);
 
     std::istream& in_;
     std::size_t cap_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    NextByte nextLf_{'\n'};
+    NextByte nextCr_{'\r'};
     bool eof_ = false;
     bool readFailed_ = false;
     bool midLine_ = false;

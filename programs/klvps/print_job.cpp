@@ -1,10 +1,12 @@
 #include "programs/klvps/print_job.h"
 
+#include "libraries/dsc/buffered_output.h"
 #include "libraries/dsc/dsc_pass.h"
 #include "libraries/dsc/file_output.h"
 
 #include <fstream>
 #include <iostream>
+#include <unistd.h>
 
 namespace klv::cli {
 
@@ -49,7 +51,9 @@ ExistingJobResult PrintExistingJob(sim::Simulator& simulator, std::istream& in, 
     const std::string& name = job.name.empty() ? job.input : job.name;
 
     std::unique_ptr<dsc::FileOutput> file;
-    dsc::StreamOutput standardOutput(std::cout);
+    // Large blocks straight to the descriptor; whatever std::cout holds goes first.
+    std::cout.flush();
+    dsc::FdOutput standardOutput(STDOUT_FILENO);
     dsc::DscOutput* out = &standardOutput;
     if (job.output != "-") {
         file = std::make_unique<dsc::FileOutput>(job.output);
