@@ -35,7 +35,9 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 
 void Message(std::string_view prefix, const std::string& text) {
-    std::cerr << prefix << ": " << text << "\n" << std::flush;
+    // One write per message: the filter sends one for every page.
+    const std::string line = std::string(prefix) + ": " + text + "\n";
+    std::cerr.write(line.data(), static_cast<std::streamsize>(line.size())).flush();
 }
 
 void PrintHelp() {
