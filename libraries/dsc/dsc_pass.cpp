@@ -36,7 +36,9 @@ enum class Section {
 class Pass {
 public:
     Pass(std::istream& in, DscOutput& out, const Injector& inject, const DscOptions& options)
-        : reader_(in, options.lineCap, options.readSize), out_(out), inject_(inject), options_(options) {}
+        : reader_(in, options.lineCap, options.readSize), out_(out), inject_(inject), options_(options) {
+        reader_.BeforeMove([this] { FlushHeld(); });
+    }
 
     DscResult Run();
 
@@ -49,7 +51,11 @@ private:
     void StartPage(const LinePiece& line);
     void Finish();
 
-    void Copy(std::string_view bytes) { Emit(bytes, Origin::kJob); }
+    // Passes bytes the reader handed out through. Adjacent ones are held as
+    // one run and written when something else is, or before the reader's
+    // buffer moves: a stretch of ordinary lines costs one write, not one a line.
+    void Copy(std::string_view bytes);
+    void FlushHeld();
     void Emit(std::string_view bytes, Origin origin);
     // Asks for the text of a point and writes it, its line breaks as the
     // options say.
@@ -74,7 +80,9 @@ private:
     Section section_ = Section::kHeader;
     int documentDepth_ = 0;
     bool failed_ = false;
+    bool writeFailed_ = false;
     std::optional<long> declaredPages_;
+    std::string_view held_;
     // The last lines read were the job language that closes a wrapped job.
     bool wrapperClosed_ = false;
 };
@@ -86,11 +94,34 @@ void Pass::Fail(std::string message) {
 }
 
 void Pass::FailToWrite() {
+    writeFailed_ = true;
     const std::string why = out_.WhyFailed();
     Fail("the output cannot be written" + (why.empty() ? "" : ": " + why));
 }
 
+void Pass::Copy(std::string_view bytes) {
+    if (failed_)
+        return;
+    if (held_.data() + held_.size() == bytes.data()) {
+        held_ = std::string_view(held_.data(), held_.size() + bytes.size());
+        return;
+    }
+    FlushHeld();
+    held_ = bytes;
+}
+
+void Pass::FlushHeld() {
+    const std::string_view held = held_;
+    held_ = {};
+    // Bytes held before the pass failed for another reason still go out.
+    if (writeFailed_ || held.empty())
+        return;
+    if (!out_.Write(held, Origin::kJob))
+        FailToWrite();
+}
+
 void Pass::Emit(std::string_view bytes, Origin origin) {
+    FlushHeld();
     if (failed_ || bytes.empty())
         return;
     if (!out_.Write(bytes, origin))
@@ -161,7 +192,7 @@ bool Pass::FindHeader() {
     while (reader_.Next(&line)) {
         if (line.startsLine && IsDscHeaderLine(line.bytes)) {
             result_.lineEnding = line.ending.empty() ? "\n" : std::string(line.ending);
-            Copy(prefix);
+            Emit(prefix, Origin::kJob);
             Copy(line.bytes);
             if (!line.endsLine)
                 CopyRest(); // a first line longer than the cap: nothing to read as DSC
@@ -181,7 +212,7 @@ bool Pass::FindHeader() {
     }
     result_.passedThrough = true;
     result_.warnings.push_back("the job has no DSC header; copied unchanged");
-    Copy(prefix);
+    Emit(prefix, Origin::kJob);
     CopyRest();
     return false;
 }
@@ -244,7 +275,7 @@ void Pass::StartPage(const LinePiece& line) {
 void Pass::HandleLine(const LinePiece& line) {
     // Only complete lines are read as comments; a line longer than the cap is
     // plain content.
-    const LineKind kind = line.endsLine ? ClassifyLine(WithoutEnding(line.bytes)) : LineKind::kOther;
+    const LineKind kind = line.endsLine ? ClassifyLine(line.Text()) : LineKind::kOther;
     if (documentDepth_ > 0) {
         HandleInDocument(line, kind);
         return;
@@ -411,7 +442,7 @@ DscResult Pass::Run() {
                 Copy(line.bytes); // the rest of a line longer than the cap
                 continue;
             }
-            const std::string_view bare = WithoutEnding(line.bytes);
+            const std::string_view bare = line.Text();
             if (documentDepth_ == 0 && IsJobEndLine(bare))
                 wrapperClosed_ = true;
             else if (!bare.empty())
@@ -422,6 +453,7 @@ DscResult Pass::Run() {
             Finish();
     }
     // What was written before a refusal still goes out, as a stream's would.
+    FlushHeld();
     if (!out_.Flush() && !failed_)
         FailToWrite();
     if (!failed_ && reader_.ReadFailed())

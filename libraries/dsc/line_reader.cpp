@@ -5,7 +5,7 @@
 
 namespace klv::dsc {
 
-std::size_t LineReader::NextByte::Find(const char* buffer, std::size_t from, std::size_t end) {
+std::size_t LineReader::NextByte::Search(const char* buffer, std::size_t from, std::size_t end) {
     if (from < from_ || from > at_) {
         from_ = from;
         at_ = from;
@@ -38,6 +38,8 @@ bool LineReader::Fill() {
     if (eof_)
         return false;
     if (begin_ > 0) {
+        if (beforeMove_)
+            beforeMove_();
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         nextLf_.Shift(begin_);
@@ -64,9 +66,9 @@ std::string_view LineReader::Take(std::size_t n) {
 }
 
 std::size_t LineReader::FindEnding(std::size_t from) {
-    const std::size_t lf = nextLf_.Find(buffer_.data(), from, end_);
-    // A CR can only come first before the LF.
-    return std::min(lf, nextCr_.Find(buffer_.data(), from, lf));
+    // Each search runs to the end of the buffer, so that a job without CRs
+    // (or without LFs) searches for them once per read, not once per line.
+    return std::min(nextLf_.Find(buffer_.data(), from, end_), nextCr_.Find(buffer_.data(), from, end_));
 }
 
 bool LineReader::Next(LinePiece* piece) {

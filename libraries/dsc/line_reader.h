@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,9 @@ struct LinePiece {
     std::string_view ending; // "\n", "\r\n", "\r" or empty
     bool startsLine = false; // false for the second and later pieces of a long line
     bool endsLine = false;   // the piece ends with a line ending or at the end of the stream
+
+    // The piece without its line ending.
+    std::string_view Text() const { return bytes.substr(0, bytes.size() - ending.size()); }
 };
 
 class LineReader {
@@ -38,6 +42,11 @@ public:
     // The bytes stay valid until the next call.
     std::string_view RawLines(std::uint64_t* lines);
 
+    // Called before buffered bytes move, which ends the life of every view
+    // handed out so far; until then consecutive views stay valid and
+    // adjacent, so a caller can hold on to a run of them.
+    void BeforeMove(std::function<void()> hook) { beforeMove_ = std::move(hook); }
+
     std::uint64_t Offset() const { return consumed_; }
     bool ReadFailed() const { return readFailed_; }
 
@@ -48,12 +57,19 @@ private:
     class NextByte {
     public:
         explicit NextByte(char byte) : byte_(byte) {}
-        // The first byte_ in [from, end), or end when there is none.
-        std::size_t Find(const char* buffer, std::size_t from, std::size_t end);
+        // The first byte_ in [from, end), or end when there is none. Called
+        // for every line, so the answer it already has is given inline.
+        std::size_t Find(const char* buffer, std::size_t from, std::size_t end) {
+            if (from >= from_ && from <= at_ && (found_ || at_ == end))
+                return at_;
+            return Search(buffer, from, end);
+        }
         // The buffer's bytes moved down by shift.
         void Shift(std::size_t shift);
 
     private:
+        std::size_t Search(const char* buffer, std::size_t from, std::size_t end);
+
         char byte_;
         // No byte_ lies in [from_, at_); at_ is one when found_, else the end
         // of what was searched.
@@ -70,6 +86,7 @@ private:
     std::size_t FindEnding(std::size_t from);
 
     std::istream& in_;
+    std::function<void()> beforeMove_;
     std::size_t cap_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
