@@ -46,6 +46,8 @@ private:
     bool FindHeader();
     void CopyRest();
     void HandleLine(const LinePiece& line);
+    // Whether a line that is not a comment or job language is only copied here.
+    bool ContentOnly() const;
     void HandleInDocument(const LinePiece& line, LineKind kind);
     void SkipData(const LinePiece& line, LineKind kind);
     void StartPage(const LinePiece& line);
@@ -272,6 +274,17 @@ void Pass::StartPage(const LinePiece& line) {
     section_ = Section::kPageComments;
 }
 
+bool Pass::ContentOnly() const {
+    switch (section_) {
+    case Section::kHeader:
+    case Section::kPageComments:
+    case Section::kAfterPageComments:
+        return documentDepth_ > 0;
+    default:
+        return true;
+    }
+}
+
 void Pass::HandleLine(const LinePiece& line) {
     // Only complete lines are read as comments; a line longer than the cap is
     // plain content.
@@ -437,7 +450,19 @@ void Pass::Finish() {
 DscResult Pass::Run() {
     if (FindHeader()) {
         LinePiece line;
-        while (!failed_ && section_ != Section::kTail && reader_.Next(&line)) {
+        while (!failed_ && section_ != Section::kTail) {
+            // Where a line that does not start with '%' is only copied, runs
+            // of such lines are copied whole; a closed wrapper is reopened by
+            // any of them, so it is watched line by line.
+            if (!wrapperClosed_ && ContentOnly()) {
+                const std::string_view plain = reader_.PlainLines();
+                if (!plain.empty()) {
+                    Copy(plain);
+                    continue;
+                }
+            }
+            if (!reader_.Next(&line))
+                break;
             if (!line.startsLine) {
                 Copy(line.bytes); // the rest of a line longer than the cap
                 continue;

@@ -42,8 +42,8 @@ bool LineReader::Fill() {
             beforeMove_();
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
-        nextLf_.Shift(begin_);
-        nextCr_.Shift(begin_);
+        for (NextByte* next : {&nextLf_, &nextCr_, &nextPercent_, &nextEot_, &nextEsc_})
+            next->Shift(begin_);
         begin_ = 0;
     }
     if (end_ == buffer_.size())
@@ -144,6 +144,33 @@ std::string_view LineReader::RawLines(std::uint64_t* lines) {
         // the stream and decides it.
         Fill();
     }
+}
+
+std::string_view LineReader::PlainLines() {
+    if (begin_ == end_ && !Fill())
+        return {};
+    const char* buffer = buffer_.data();
+    std::size_t at = begin_;
+    for (;;) {
+        at = std::min({nextPercent_.Find(buffer, at, end_), nextEot_.Find(buffer, at, end_),
+                       nextEsc_.Find(buffer, at, end_)});
+        if (at == end_)
+            break;
+        const bool startsLine = at == begin_ ? !midLine_ : buffer[at - 1] == '\n' || buffer[at - 1] == '\r';
+        if (startsLine)
+            break;
+        ++at;
+    }
+    // A CR at the end of the buffer may be the first half of a CR LF: Next
+    // decides that.
+    if (at == end_ && at > begin_ && buffer[at - 1] == '\r' && !eof_)
+        --at;
+    if (at == begin_)
+        return {};
+    // A run that ends inside a line leaves the rest of it to come as the
+    // second piece of a line.
+    midLine_ = buffer[at - 1] != '\n' && buffer[at - 1] != '\r';
+    return Take(at - begin_);
 }
 
 } // namespace klv::dsc

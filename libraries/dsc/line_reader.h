@@ -42,6 +42,13 @@ public:
     // The bytes stay valid until the next call.
     std::string_view RawLines(std::uint64_t* lines);
 
+    // Raw bytes from here to the start of the next line (as Next would
+    // start it) whose first byte is '%', ^D or ESC, as much of them as is
+    // buffered: a run of lines that can only be the job's content. Empty when
+    // such a line starts here, or at the end of the stream. The bytes stay
+    // valid until the next call.
+    std::string_view PlainLines();
+
     // Called before buffered bytes move, which ends the life of every view
     // handed out so far; until then consecutive views stay valid and
     // adjacent, so a caller can hold on to a run of them.
@@ -93,6 +100,9 @@ private:
     std::size_t end_ = 0;
     NextByte nextLf_{'\n'};
     NextByte nextCr_{'\r'};
+    NextByte nextPercent_{'%'};
+    NextByte nextEot_{'\x04'};
+    NextByte nextEsc_{'\x1b'};
     bool eof_ = false;
     bool readFailed_ = false;
     bool midLine_ = false;
