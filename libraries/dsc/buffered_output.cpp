@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace klv::dsc {
@@ -14,15 +15,13 @@ BufferedOutput::BufferedOutput(std::size_t blockSize) : block_(std::max<std::siz
 bool BufferedOutput::Write(std::string_view bytes, Origin) {
     if (failed_)
         return false;
-    if (bytes.size() > block_.size() - used_) {
-        if (!Flush())
-            return false;
-        // A piece as large as a block goes out as it is, without a copy.
-        if (bytes.size() >= block_.size()) {
-            failed_ = !Send(bytes);
-            return !failed_;
-        }
+    if (bytes.size() >= block_.size() / 4) {
+        failed_ = !Send(std::string_view(block_.data(), used_), bytes);
+        used_ = 0;
+        return !failed_;
     }
+    if (bytes.size() > block_.size() - used_ && !Flush())
+        return false;
     std::memcpy(block_.data() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
     return true;
@@ -32,7 +31,7 @@ bool BufferedOutput::Flush() {
     if (failed_)
         return false;
     if (used_ > 0) {
-        failed_ = !Send(std::string_view(block_.data(), used_));
+        failed_ = !Send(std::string_view(block_.data(), used_), {});
         used_ = 0;
     }
     return !failed_;
@@ -42,11 +41,16 @@ std::string FdOutput::WhyFailed() const {
     return error_ != 0 ? std::strerror(error_) : std::string();
 }
 
-bool FdOutput::Send(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+bool FdOutput::Send(std::string_view first, std::string_view second) {
+    while (!first.empty() || !second.empty()) {
+        iovec parts[2] = {{const_cast<char*>(first.data()), first.size()},
+                          {const_cast<char*>(second.data()), second.size()}};
+        const ssize_t n = ::writev(fd_, parts, 2);
         if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
+            const std::size_t written = static_cast<std::size_t>(n);
+            const std::size_t fromFirst = std::min(written, first.size());
+            first.remove_prefix(fromFirst);
+            second.remove_prefix(written - fromFirst);
             continue;
         }
         if (n < 0 && errno == EINTR)

@@ -24,13 +24,15 @@ public:
 
     explicit BufferedOutput(std::size_t blockSize = kDefaultBlockSize);
 
-    // Once a write has failed, every later one fails too.
+    // Pieces of a quarter block or more (a run of the job's lines) are not
+    // copied: they go out at once, after what the block holds. Once a write
+    // has failed, every later one fails too.
     bool Write(std::string_view bytes, Origin origin) final;
     bool Flush() final;
 
 protected:
-    // Writes a whole block; false when that failed.
-    virtual bool Send(std::string_view bytes) = 0;
+    // Writes first, then second, whole; false when that failed.
+    virtual bool Send(std::string_view first, std::string_view second) = 0;
 
 private:
     std::vector<char> block_;
@@ -38,7 +40,7 @@ private:
     bool failed_ = false;
 };
 
-// Writes to a file descriptor with write(2), through interruptions and
+// Writes to a file descriptor with writev(2), through interruptions and
 // partial writes; a descriptor that cannot take more yet (O_NONBLOCK) is
 // waited for. The descriptor stays open.
 class FdOutput : public BufferedOutput {
@@ -51,7 +53,7 @@ public:
     std::string WhyFailed() const override;
 
 protected:
-    bool Send(std::string_view bytes) override;
+    bool Send(std::string_view first, std::string_view second) override;
 
 private:
     int fd_;

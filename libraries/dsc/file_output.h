@@ -22,7 +22,9 @@ public:
     }
 
 protected:
-    bool Send(std::string_view bytes) override { return file_.Write(bytes); }
+    bool Send(std::string_view first, std::string_view second) override {
+        return file_.Write(first) && file_.Write(second);
+    }
 
 private:
     support::AtomicFile file_;
