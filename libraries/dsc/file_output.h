@@ -23,7 +23,7 @@ public:
 
 protected:
     bool Send(std::string_view first, std::string_view second) override {
-        return file_.Write(first) && file_.Write(second);
+        return (first.empty() || file_.Write(first)) && (second.empty() || file_.Write(second));
     }
 
 private:
