@@ -71,7 +71,7 @@ private:
     void AddSetup();
     // Adds the page setup a page lacks, with its point, and enters the page.
     void AddPageSetup();
-    void Fail(std::string message);
+    void Fail(DscError error, std::string message);
     void FailToWrite();
 
     LineReader reader_;
@@ -89,16 +89,18 @@ private:
     bool wrapperClosed_ = false;
 };
 
-void Pass::Fail(std::string message) {
-    if (!failed_)
+void Pass::Fail(DscError error, std::string message) {
+    if (!failed_) {
+        result_.failure = error;
         result_.error = std::move(message);
+    }
     failed_ = true;
 }
 
 void Pass::FailToWrite() {
     writeFailed_ = true;
     const std::string why = out_.WhyFailed();
-    Fail("the output cannot be written" + (why.empty() ? "" : ": " + why));
+    Fail(DscError::kOutputFailed, "the output cannot be written" + (why.empty() ? "" : ": " + why));
 }
 
 void Pass::Copy(std::string_view bytes) {
@@ -205,11 +207,12 @@ bool Pass::FindHeader() {
             break;
     }
     if (prefix.empty()) {
-        Fail(reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
+        Fail(reader_.ReadFailed() ? DscError::kUnreadable : DscError::kEmpty,
+             reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
         return false;
     }
     if (!options_.passThroughNonDsc) {
-        Fail("the job has no DSC header: it does not begin with a %!PS-Adobe- line");
+        Fail(DscError::kNoHeader, "the job has no DSC header: it does not begin with a %!PS-Adobe- line");
         return false;
     }
     result_.passedThrough = true;
@@ -252,8 +255,9 @@ void Pass::SkipData(const LinePiece& line, LineKind kind) {
         }
     }
     if (left > 0)
-        Fail("the " + what + ", but the job ends after " + std::to_string(count->count - left) +
-             " of them: it is longer than the file");
+        Fail(DscError::kSectionOverrun, "the " + what + ", but the job ends after " +
+                                            std::to_string(count->count - left) +
+                                            " of them: it is longer than the file");
 }
 
 void Pass::HandleInDocument(const LinePiece& line, LineKind kind) {
@@ -482,7 +486,7 @@ DscResult Pass::Run() {
     if (!out_.Flush() && !failed_)
         FailToWrite();
     if (!failed_ && reader_.ReadFailed())
-        Fail("the job cannot be read to its end");
+        Fail(DscError::kUnreadable, "the job cannot be read to its end");
     if (!failed_ && declaredPages_ && *declaredPages_ != result_.pages && !result_.passedThrough)
         result_.warnings.push_back("the header declares " + std::to_string(*declaredPages_) +
                                    " pages, the job has " + std::to_string(result_.pages));
