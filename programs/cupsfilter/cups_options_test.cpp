@@ -6,9 +6,14 @@
 #include "libraries/support/files.h"
 #include "libraries/support/temp_dir.h"
 
+#include <cups/ppd.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
+
+// The PPD API is how CUPS reads a queue's options; deprecated, but the
+// filter's queues are made from this PPD.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace klv::cups {
 namespace {
@@ -140,6 +145,47 @@ TEST(ReadJobOptions, QueueDefaultsComeFromThePpdAndGivenOptionsWin) {
 
     EXPECT_FALSE(ReadJobOptions("", (dir.Path() / "missing.ppd").string(), &options, &error));
     EXPECT_NE(error.find("missing.ppd cannot be read"), std::string::npos) << error;
+}
+
+// The PPD offers each setting that has choices, with exactly the table's
+// choices, each one a value the setting takes, and nothing the table lacks.
+TEST(Ppd, OffersTheTablesOptions) {
+    for (const char* path : {KLVPS_PPD_PATH, KLVPS_PACKAGE_PPD_PATH}) {
+        SCOPED_TRACE(path);
+        ppd_file_t* ppd = ppdOpenFile(path);
+        ASSERT_NE(ppd, nullptr);
+        for (const settings::Setting& s : settings::kSettings) {
+            SCOPED_TRACE(s.cupsOption);
+            ppd_option_t* option = ppdFindOption(ppd, s.cupsOption);
+            if (*s.ppdChoices == '\0') {
+                EXPECT_EQ(option, nullptr) << "the table offers it as an -o option only";
+                continue;
+            }
+            // The Windows package's generic PPD need not offer the settings.
+            if (option == nullptr && std::string_view(path) == KLVPS_PACKAGE_PPD_PATH)
+                continue;
+            ASSERT_NE(option, nullptr);
+            EXPECT_EQ(option->ui, s.kind == settings::Kind::kSwitch ? PPD_UI_BOOLEAN : PPD_UI_PICKONE);
+            std::string choices;
+            for (int i = 0; i < option->num_choices; ++i) {
+                choices += std::string(choices.empty() ? "" : " ") + option->choices[i].choice;
+                std::vector<std::uint8_t> block(dm::kSize);
+                const settings::Refusal refusal =
+                    settings::SetFromText(block, s.id, option->choices[i].choice);
+                EXPECT_FALSE(refusal) << option->choices[i].choice;
+            }
+            EXPECT_EQ(choices, s.ppdChoices);
+        }
+        for (int g = 0; g < ppd->num_groups; ++g) {
+            for (int o = 0; o < ppd->groups[g].num_options; ++o) {
+                const char* keyword = ppd->groups[g].options[o].keyword;
+                if (std::string_view(keyword).starts_with("klvps-")) {
+                    EXPECT_NE(settings::FindByCupsOption(keyword), nullptr) << keyword << " is in no row";
+                }
+            }
+        }
+        ppdClose(ppd);
+    }
 }
 
 struct PaperCase {

@@ -7,6 +7,7 @@
 // this file only speaks CUPS's filter conventions.
 #include "libraries/job/job.h"
 #include "libraries/job/outputs.h"
+#include "libraries/settings/settings_doc.h"
 #include "programs/cupsfilter/cancel.h"
 #include "programs/cupsfilter/cups_options.h"
 
@@ -38,8 +39,11 @@ void Message(std::string_view prefix, const std::string& text) {
 
 void PrintHelp() {
     std::string options;
-    for (const klv::settings::Setting& s : klv::settings::kSettings)
-        options += std::string("  ") + s.cupsOption + "  " + s.help + "\n";
+    for (const klv::settings::Setting& s : klv::settings::kSettings) {
+        const std::string name = s.cupsOption;
+        options += "  " + name + std::string(name.size() < 24 ? 24 - name.size() : 1, ' ') +
+                   klv::settings::HelpWithLimits(s) + "\n";
+    }
     std::cout << kUsage
               << "\nA CUPS filter for application/vnd.cups-postscript: adds the klvps plug-in's\n"
                  "settings to a DSC PostScript job, read from FILE or standard input, and\n"

@@ -5,6 +5,7 @@
 #include "libraries/job/outputs.h"
 #include "libraries/job/pdf_input.h"
 #include "libraries/settings/settings.h"
+#include "libraries/settings/settings_doc.h"
 #include "libraries/support/utf.h"
 #include "programs/klvps/devmode_command.h"
 
@@ -33,7 +34,6 @@ struct PrintOptions {
     std::vector<std::string> sets;
     // Per settings-table row: what the person gave, if anything.
     std::array<std::optional<std::string>, settings::kSettingCount> given;
-    std::array<bool, settings::kSettingCount> switched{};
     int queueBefore = 0;
     int queueAfter = 0;
     std::string user = "user1";
@@ -73,22 +73,15 @@ std::vector<platform::QueuedJob> OtherJobs(int count, int firstNumber, DWORD our
     return jobs;
 }
 
-std::string OptionHelp(const Setting& s) {
-    std::string help = s.help;
-    if (s.kind == Kind::kInteger)
-        help += ", " + std::to_string(s.min) + " to " + std::to_string(s.max);
-    else if (s.kind == Kind::kText || s.kind == Kind::kWatermarkText)
-        help += " (UTF-8, at most " + std::to_string(s.max) + " characters)";
-    return help;
-}
-
 void AddSettingOptions(CLI::App* cmd, PrintOptions& o) {
     for (std::size_t i = 0; i < settings::kSettingCount; ++i) {
         const Setting& s = settings::kSettings[i];
+        // A switch alone says on; --flip=off and the like say what they say.
         if (s.kind == Kind::kSwitch)
-            cmd->add_flag(s.flag, o.switched[i], OptionHelp(s));
+            cmd->add_flag(std::string(s.flag) + "{true}", o.given[i],
+                          settings::HelpWithLimits(s) + " (=false to switch it off)");
         else
-            cmd->add_option(s.flag, o.given[i], OptionHelp(s));
+            cmd->add_option(s.flag, o.given[i], settings::HelpWithLimits(s));
     }
 }
 
@@ -99,11 +92,9 @@ std::vector<job::SettingValue> GivenSettings(const PrintOptions& o) {
     for (std::size_t i = 0; i < settings::kSettingCount; ++i) {
         const Setting& s = settings::kSettings[i];
         settings::Value value;
-        if (o.switched[i])
-            value = true;
-        else if (!o.given[i])
+        if (!o.given[i])
             continue;
-        else if (const settings::Refusal r = settings::Parse(s.id, *o.given[i], &value))
+        if (const settings::Refusal r = settings::Parse(s.id, *o.given[i], &value))
             throw CommandFailure(std::string(s.flag) + ": " + settings::Describe(r));
         values.push_back({s.id, std::move(value)});
     }
