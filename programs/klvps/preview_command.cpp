@@ -1,10 +1,10 @@
 #include "programs/klvps/preview_command.h"
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 
 #include "libraries/ghostscript/ghostscript.h"
 #include "libraries/simulator/simulator.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
 #include "programs/klvps/check/run_check.h"
 #include "programs/klvps/page_range.h"
 

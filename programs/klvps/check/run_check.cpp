@@ -1,9 +1,9 @@
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "programs/klvps/check/run_check.h"
 
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
 #include "programs/klvps/check/stand_in_printer.h"
 
 #include <fstream>
