@@ -307,7 +307,7 @@ int main() {
     }
     TestResources(module);
     TestStatusExports(module);
-    klv::conformance::CheckVersionResource(module, gPassed, gFailed);
+    klv::conformance::CheckVersionResource(module, L"klvps", L"rendering plug-in", gPassed, gFailed);
     klv::conformance::CheckSpoolerJobs(module, gPassed, gFailed);
     klv::conformance::CheckCallerSide32(module, gPassed, gFailed);
     FreeLibrary(module);
