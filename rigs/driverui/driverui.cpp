@@ -214,8 +214,10 @@ void PrintReasons(HWND page) {
 }
 
 void HoldForScreenshot(HWND sheet, const std::string& file) {
+    // The client area: without a window manager the frame is not drawn.
     RECT r = {};
-    GetWindowRect(sheet, &r);
+    GetClientRect(sheet, &r);
+    MapWindowPoints(sheet, nullptr, reinterpret_cast<POINT*>(&r), 2);
     if (FILE* out = std::fopen(file.c_str(), "w")) {
         std::fprintf(out, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         std::fclose(out);
