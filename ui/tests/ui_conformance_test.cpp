@@ -178,6 +178,20 @@ void TestDocumentPropertySheets(IPrintOemUI* ui, CanUnloadNowFn canUnloadNow) {
     ok(ui->Release() == 1 && canUnloadNow() == S_FALSE, "no page state left behind");
 }
 
+// A string of the module's string table, read through the resource calls
+// only (blocks of 16 counted strings; block n + 1 holds ids 16n to 16n + 15),
+// so that the program needs no windowing library of its own.
+std::wstring TableString(HMODULE module, int id) {
+    constexpr WORD kRtString = 6;
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(kRtString));
+    if (found == nullptr)
+        return {};
+    const auto* at = static_cast<const WCHAR*>(LockResource(LoadResource(module, found)));
+    for (int i = 0; i < id % 16; ++i)
+        at += 1 + *at;
+    return std::wstring(at + 1, at + 1 + *at);
+}
+
 // The labels the page shows are the settings table's, with a mnemonic.
 void TestLabels(HMODULE module) {
     using klv::settings::Id;
@@ -198,19 +212,19 @@ void TestLabels(HMODULE module) {
     };
     std::wstring mnemonics;
     for (const Case& c : cases) {
-        wchar_t text[128] = {};
-        LoadStringW(module, static_cast<UINT>(c.string), text, 128);
+        const std::wstring text = TableString(module, c.string);
         std::wstring shown;
-        for (const wchar_t* p = text; *p != 0; ++p) {
+        for (const wchar_t* p = text.c_str(); *p != 0; ++p) {
             if (*p == L'&' && p[1] != 0)
-                mnemonics.push_back(static_cast<wchar_t>(towlower(p[1])));
+                mnemonics.push_back(p[1] >= L'A' && p[1] <= L'Z' ? static_cast<wchar_t>(p[1] + 32) : p[1]);
             else
                 shown.push_back(*p);
         }
         if (shown.size() > 3 && shown.ends_with(L"..."))
             shown.resize(shown.size() - 3);
         const char* label = klv::settings::SettingOf(c.id).label;
-        ok(shown == std::wstring(label, label + std::strlen(label)), "label \"%ls\" for \"%s\"", text, label);
+        ok(shown == std::wstring(label, label + std::strlen(label)), "label \"%ls\" for \"%s\"", text.c_str(),
+           label);
     }
     // The sheet's own buttons take o (OK is not underlined), c and a.
     mnemonics += L"a";
