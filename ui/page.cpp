@@ -219,11 +219,12 @@ void FillControls(HWND dialog, PageState& state) {
     SetDlgItemTextW(dialog, KLVUI_ANGLE, std::to_wstring(dm::S16(block, dm::kSWatermarkAngle)).c_str());
     state.colour = {dm::Byte(block, dm::kRgbWatermarkColor), dm::Byte(block, dm::kRgbWatermarkColor + 1),
                     dm::Byte(block, dm::kRgbWatermarkColor + 2)};
+    // The switches read as the render plug-in reads them (full page from 1
+    // up, flip for anything but 0), so that a block written by another
+    // program keeps its meaning through Apply.
     CheckDlgButton(dialog, KLVUI_FULL_PAGE,
-                   dm::S16(block, dm::kSFullPage) == SettingOf(Id::kFullPage).on ? BST_CHECKED
-                                                                                 : BST_UNCHECKED);
-    CheckDlgButton(dialog, KLVUI_FLIP,
-                   dm::S16(block, dm::kSFlip) == SettingOf(Id::kFlip).on ? BST_CHECKED : BST_UNCHECKED);
+                   dm::S16(block, dm::kSFullPage) >= 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, KLVUI_FLIP, dm::S16(block, dm::kSFlip) != 0 ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemTextW(dialog, KLVUI_JOB_NAME, FieldText(block, SettingOf(Id::kJobName)).c_str());
     SetDlgItemTextW(dialog, KLVUI_PASSWORD, FieldText(block, SettingOf(Id::kJobPassword)).c_str());
     // A block may already hold a value the page would refuse (one written by

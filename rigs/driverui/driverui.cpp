@@ -4,8 +4,10 @@
 // sheet, and works its controls the way a person would (typing, clicking,
 // the system colour picker), then presses Apply and OK and writes the block.
 //
-//   driverui.exe OUT.bin [KEY=VALUE]... [--shot FILE]
+//   driverui.exe OUT.bin [KEY=VALUE]... [--in BLOCK] [--shot FILE]
 //
+// With --in, the page starts from BLOCK merged into the defaults, as the
+// driver hands over a stored block; otherwise from the defaults.
 // KEY is a setting's key (watermark, watermark-font, watermark-size,
 // watermark-angle, watermark-color as R,G,B, full-page, flip, job-name,
 // job-password) or watermark-on; switches take 0 or 1. The page's reasons
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -236,16 +239,21 @@ using CanUnloadFunction = HRESULT(WINAPI*)();
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: driverui.exe OUT.bin [KEY=VALUE]... [--shot FILE]\n");
+        std::fprintf(stderr, "usage: driverui.exe OUT.bin [KEY=VALUE]... [--in BLOCK] [--shot FILE]\n");
         return 2;
     }
     const std::string out = argv[1];
     std::vector<std::pair<std::string, std::string>> values;
     std::string shot;
+    std::string in;
     for (int i = 2; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--shot" && i + 1 < argc) {
             shot = argv[++i];
+            continue;
+        }
+        if (argument == "--in" && i + 1 < argc) {
+            in = argv[++i];
             continue;
         }
         const std::size_t equals = argument.find('=');
@@ -297,6 +305,14 @@ int main(int argc, char** argv) {
     std::vector<BYTE> block(dmParam.cbBufSize);
     dmParam.pOEMDMOut = block.data();
     Expect(plugin->DevMode(OEMDM_DEFAULT, &dmParam) == S_OK, "DevMode writes the defaults");
+    if (!in.empty()) {
+        std::ifstream stored(in, std::ios::binary);
+        std::vector<BYTE> input((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+        Expect(input.size() == block.size(), "the stored block is read");
+        input.resize(block.size());
+        dmParam.pOEMDMIn = input.data();
+        Expect(plugin->DevMode(OEMDM_MERGE, &dmParam) == S_OK, "DevMode merges the stored block");
+    }
 
     OEMUIPSPARAM uiParam = {};
     uiParam.cbSize = sizeof(uiParam);
