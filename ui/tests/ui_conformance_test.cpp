@@ -4,6 +4,7 @@
 // answer byte for byte. Prints one line per failure and a closing count.
 #include "devmode/layout.h"
 #include "libraries/settings/settings_table.h"
+#include "module/tests/conformance.h"
 #include "module/tests/dll_conformance_checks.h"
 #include "platform/printoem_ui.h"
 #include "ui/resource_ids.h"
@@ -16,21 +17,6 @@
 namespace {
 
 namespace dm = klv::dm;
-
-int gPassed = 0;
-int gFailed = 0;
-
-#define ok(condition, ...)                                                                                   \
-    do {                                                                                                     \
-        if (condition) {                                                                                     \
-            ++gPassed;                                                                                       \
-        } else {                                                                                             \
-            ++gFailed;                                                                                       \
-            std::printf("%s:%d: Test failed: ", __FILE__, __LINE__);                                         \
-            std::printf(__VA_ARGS__);                                                                        \
-            std::printf("\n");                                                                               \
-        }                                                                                                    \
-    } while (0)
 
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(WINAPI*)();
@@ -240,8 +226,7 @@ int main() {
     const HMODULE renderModule = LoadLibraryW(L"klvps.dll");
     ok(module != nullptr && renderModule != nullptr, "load: %lu", GetLastError());
     if (module == nullptr || renderModule == nullptr) {
-        std::printf("ui: %d passed, %d failed\n", gPassed, gFailed);
-        return 1;
+        return klv::conformance::Finish("ui");
     }
     const auto getClassObject = Export<GetClassObjectFn>(module, "DllGetClassObject");
     const auto canUnloadNow = Export<CanUnloadNowFn>(module, "DllCanUnloadNow");
@@ -286,9 +271,8 @@ int main() {
         ok(canUnloadNow() == S_OK, "unloadable");
     }
     TestLabels(module);
-    klv::conformance::CheckVersionResource(module, L"klvpsui", L"user interface plug-in", gPassed, gFailed);
+    klv::conformance::CheckVersionResource(module, L"klvpsui", L"user interface plug-in");
     FreeLibrary(module);
     FreeLibrary(renderModule);
-    std::printf("ui: %d passed, %d failed\n", gPassed, gFailed);
-    return gFailed == 0 ? 0 : 1;
+    return klv::conformance::Finish("ui");
 }
