@@ -199,6 +199,25 @@ bool SetValue(HWND page, const std::string& key, const std::string& value) {
     return false;
 }
 
+// The page's tab order: every field once, top to bottom, as the keyboard
+// reaches them.
+bool TabOrderIsTheFields(HWND page) {
+    constexpr int kOrder[] = {KLVUI_WATERMARK_ON, KLVUI_TEXT,    KLVUI_FONT,      KLVUI_SIZE,
+                              KLVUI_ANGLE,        KLVUI_COLOUR,  KLVUI_FULL_PAGE, KLVUI_FLIP,
+                              KLVUI_JOB_NAME,     KLVUI_PASSWORD};
+    HWND at = GetNextDlgTabItem(page, nullptr, FALSE);
+    for (int id : kOrder) {
+        HWND expected = GetDlgItem(page, id);
+        // A combo box's edit part takes the focus for it.
+        if (at != expected && GetParent(at) != expected) {
+            std::printf("driverui: tab stop %d is not control %d\n", GetDlgCtrlID(at), id);
+            return false;
+        }
+        at = GetNextDlgTabItem(page, at, FALSE);
+    }
+    return at == GetNextDlgTabItem(page, nullptr, FALSE);
+}
+
 void PrintReasons(HWND page) {
     constexpr std::pair<const char*, int> kReasons[] = {
         {"watermark", KLVUI_TEXT_REASON},      {"watermark-font", KLVUI_FONT_REASON},
@@ -341,6 +360,7 @@ int main(int argc, char** argv) {
         return 1;
     PumpFor(200);
     const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    Expect(TabOrderIsTheFields(page), "the tab order is the fields' order");
 
     for (const auto& [key, value] : values)
         if (!SetValue(page, key, value))
