@@ -313,9 +313,8 @@ bool OpenPlugin(sim::Simulator& sim, const JobData& data, std::string* error) {
 }
 
 settings::Refusal CheckSettings(const std::vector<SettingValue>& values) {
-    std::vector<std::uint8_t> scratch(dm::kSize);
     for (const SettingValue& v : values) {
-        if (const settings::Refusal r = settings::Set(scratch, v.id, v.value))
+        if (const settings::Refusal r = settings::Check(v.id, v.value))
             return r;
     }
     return {};

@@ -168,8 +168,8 @@ struct JobOutcome {
 // Loads data.plugin into sim under data.codePage. False with a message.
 bool OpenPlugin(sim::Simulator& sim, const JobData& data, std::string* error);
 
-// The first setting of data.settings that the typed setter refuses, checked
-// on a scratch block; empty when all are sound. Front ends call it before
+// The first of the settings that the typed setter would refuse; empty when
+// all are sound. Front ends call it before
 // loading anything, so that a bad value is reported even where the plug-in
 // cannot be loaded.
 settings::Refusal CheckSettings(const std::vector<SettingValue>& settings);
