@@ -7,8 +7,10 @@
 namespace klv::conformance {
 
 // The version resource: fixed version numbers and the strings a file's
-// properties show, read back through the module's resource calls.
-void CheckVersionResource(HMODULE module);
+// properties show, read back through the module's resource calls, for the
+// module named internalName (".dll" added) whose description names its role
+// ("rendering plug-in").
+void CheckVersionResource(HMODULE module, const wchar_t* internalName, const wchar_t* role);
 
 // The accounting block bills the job the spooler reports: by the id the
 // device's StartDoc gave, otherwise the last one listed. Needs the stand-in

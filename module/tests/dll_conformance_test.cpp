@@ -292,7 +292,7 @@ int main() {
     }
     TestResources(module);
     TestStatusExports(module);
-    klv::conformance::CheckVersionResource(module);
+    klv::conformance::CheckVersionResource(module, L"klvps", L"rendering plug-in");
     klv::conformance::CheckSpoolerJobs(module);
     klv::conformance::CheckCallerSide32(module);
     FreeLibrary(module);

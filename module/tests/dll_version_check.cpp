@@ -73,7 +73,7 @@ template <typename Visit> bool ForEachChild(const BYTE* origin, const VersionNod
 
 } // namespace
 
-void CheckVersionResource(HMODULE module) {
+void CheckVersionResource(HMODULE module, const wchar_t* internalName, const wchar_t* role) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(kRtVersion));
     ok(found != nullptr, "no version resource");
     if (found == nullptr)
@@ -125,11 +125,10 @@ void CheckVersionResource(HMODULE module) {
         {L"ProductName", L"klvps"},
         {L"FileVersion", version},
         {L"ProductVersion", version},
-        {L"OriginalFilename", L"klvps.dll"},
-        {L"InternalName", L"klvps"},
-        {L"FileDescription", sizeof(void*) == 8
-                                 ? L"klvps rendering plug-in for the PostScript driver (64-bit)"
-                                 : L"klvps rendering plug-in for the PostScript driver (32-bit)"},
+        {L"OriginalFilename", std::wstring(internalName) + L".dll"},
+        {L"InternalName", internalName},
+        {L"FileDescription", L"klvps " + std::wstring(role) + L" for the PostScript driver (" +
+                                 (sizeof(void*) == 8 ? L"64-bit)" : L"32-bit)")},
     };
     for (const Expected& e : expected)
         ok(strings[e.key] == e.value, "version string %ls is \"%ls\"", e.key, strings[e.key].c_str());
