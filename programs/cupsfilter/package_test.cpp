@@ -154,9 +154,15 @@ protected:
     void TearDown() override {
         if (IsSkipped())
             return;
-        std::vector<std::string> purge = {"purge"};
+        Purge();
+    }
+
+    // dpkg, since apt no longer knows a package that was removed and left
+    // no configuration behind.
+    static ProcessResult Purge() {
+        std::vector<std::string> purge = {"dpkg", "--purge"};
         purge.insert(purge.end(), kPackages.begin(), kPackages.end());
-        Apt(purge);
+        return RunProcess(purge, 300);
     }
 
     // Prints a job through the queue and returns what the printer received.
@@ -198,16 +204,20 @@ TEST_F(Packages, InstallUpgradeRemoveAndPurgeLeaveTheSystemAsItWas) {
                                                               std::map<std::string, fs::path>{});
     std::string error;
     ASSERT_TRUE(queue.server->Start(&error)) << error;
-    // The PPD file is listed where the ppd-updaters file looks for it.
-    const ProcessResult models = queue.server->Run({"lpinfo", "-m"});
-    EXPECT_TRUE(Contains(models.output, "klvps/klvps.ppd")) << models.output;
+    // The model that CUPS's package finds for a queue when it updates PPD
+    // files: the installed ppd-updaters file's pattern over the server's list.
+    const ProcessResult models =
+        queue.server->Run({"sh", "-c",
+                           ". /usr/share/cups/ppd-updaters/printer-driver-klvps.ppd-updater && "
+                           "lpinfo -m | grep -E \"$DRIVER_REGEXP\" | cut -d ' ' -f 1"});
+    ASSERT_EQ(models.output, "lsb/usr/klvps/klvps.ppd\n") << queue.server->Run({"lpinfo", "-m"}).output;
     const ProcessResult added =
-        queue.server->Run({"lpadmin", "-p", "q", "-E", "-v", queue.printer->Uri(), "-m", "klvps/klvps.ppd",
-                           "-o", "klvps-watermark=BEFORE-UPGRADE"});
+        queue.server->Run({"lpadmin", "-p", "q", "-E", "-v", queue.printer->Uri(), "-m",
+                           "lsb/usr/klvps/klvps.ppd", "-o", "klvps-watermark=CONFIDENTIAL"});
     ASSERT_EQ(added.exitStatus, 0) << added.output << queue.server->ErrorLogTail();
     const std::string first = PrintThrough(queue, "alice");
     EXPECT_TRUE(Contains(first, "(alice) /ZUDurareDirod")) << first.substr(0, 2000);
-    EXPECT_TRUE(Contains(first, "/Watermark (BEFORE-UPGRADE) def"));
+    EXPECT_TRUE(Contains(first, "/Watermark (CONFIDENTIAL) def"));
 
     std::vector<std::string> upgrade = {"install"};
     upgrade.insert(upgrade.end(), next_.begin(), next_.end());
@@ -217,7 +227,7 @@ TEST_F(Packages, InstallUpgradeRemoveAndPurgeLeaveTheSystemAsItWas) {
         EXPECT_NE(InstalledVersion(package), version) << package << " was not upgraded";
     const std::string second = PrintThrough(queue, "bob");
     EXPECT_TRUE(Contains(second, "(bob) /ZUDurareDirod")) << second.substr(0, 2000);
-    EXPECT_TRUE(Contains(second, "/Watermark (BEFORE-UPGRADE) def")) << "the queue kept its default";
+    EXPECT_TRUE(Contains(second, "/Watermark (CONFIDENTIAL) def")) << "the queue kept its default";
     queue.server->Stop();
 
     std::vector<std::string> remove = {"remove"};
@@ -227,9 +237,7 @@ TEST_F(Packages, InstallUpgradeRemoveAndPurgeLeaveTheSystemAsItWas) {
     for (const char* path :
          {"/usr/bin/klvps", "/usr/lib/cups/filter/klvps-cupsfilter", "/usr/share/ppd/klvps/klvps.ppd"})
         EXPECT_FALSE(fs::exists(path)) << path;
-    std::vector<std::string> purge = {"purge"};
-    purge.insert(purge.end(), kPackages.begin(), kPackages.end());
-    const ProcessResult purged = Apt(purge);
+    const ProcessResult purged = Purge();
     ASSERT_EQ(purged.exitStatus, 0) << purged.output;
 
     EXPECT_EQ(Difference(before, SystemFiles()), "");
