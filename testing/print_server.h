@@ -30,7 +30,8 @@ namespace klv::testing {
 class LoopbackPrinter {
 public:
     // Starts the printer on a free port, keeping jobs in dir (made if
-    // needed); throws std::runtime_error when it does not start.
+    // needed); throws std::runtime_error when it does not start. The test
+    // process ignores SIGPIPE from then on.
     explicit LoopbackPrinter(std::filesystem::path dir);
     ~LoopbackPrinter();
     LoopbackPrinter(const LoopbackPrinter&) = delete;

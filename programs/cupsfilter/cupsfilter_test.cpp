@@ -301,7 +301,8 @@ TEST(CupsFilter, APluginThatCannotBeLoadedFailsTheJobWithOneErrorLine) {
     const PluginFaultCase cases[] = {
         {"missing", std::nullopt, "cannot open shared object file"},
         {"another architecture", elf32, "wrong ELF class: ELFCLASS32"},
-        {"not a library", std::string("MZ\x90\0 a Windows DLL", 20), "invalid ELF header"},
+        {"not a library", std::string("MZ\x90\0 a Windows DLL", 20) + std::string(108, '\0'),
+         "invalid ELF header"},
     };
     for (const PluginFaultCase& c : cases) {
         SCOPED_TRACE(c.label);

@@ -97,7 +97,8 @@ void Receive(int fd, fs::path dir, int number) {
         }
     }
     close(fd);
-    fs::rename(partial, dir / (JobName(number) + (whole ? ".prn" : ".reset")));
+    std::error_code ignored;
+    fs::rename(partial, dir / (JobName(number) + (whole ? ".prn" : ".reset")), ignored);
     ++gEnded;
     --gOpen;
 }
