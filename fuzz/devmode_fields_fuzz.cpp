@@ -2,14 +2,15 @@
 // and its FIELD=VALUE parser, over arbitrary blocks and assignments.
 #include "devmode/layout.h"
 #include "fuzz/fuzz_check.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
+#include "programs/klvps/devmode_json.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
 #include <vector>
 
-using namespace klv::cli;
+using namespace klv::settings;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
 
     // `klvps devmode show` prints this; it must be valid JSON text.
-    const std::string shown = DevModeToJson(block).dump(2);
+    const std::string shown = klv::cli::DevModeToJson(block).dump(2);
     if (block.size() == klv::dm::kSize)
         KLV_FUZZ_CHECK(nlohmann::json::parse(shown).size() == Fields().size(), "not every field shown");
     return 0;

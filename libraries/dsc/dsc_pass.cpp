@@ -58,7 +58,7 @@ private:
     // Adds the prolog or the setup a job lacks, with their points.
     void AddProlog();
     void AddSetup();
-    void Fail(std::string message);
+    void Fail(DscError error, std::string message);
 
     LineReader reader_;
     DscOutput& out_;
@@ -73,9 +73,11 @@ private:
     bool wrapperClosed_ = false;
 };
 
-void Pass::Fail(std::string message) {
-    if (!failed_)
+void Pass::Fail(DscError error, std::string message) {
+    if (!failed_) {
+        result_.failure = error;
         result_.error = std::move(message);
+    }
     failed_ = true;
 }
 
@@ -83,7 +85,7 @@ void Pass::Emit(std::string_view bytes, Origin origin) {
     if (failed_ || bytes.empty())
         return;
     if (!out_.Write(bytes, origin))
-        Fail("the output cannot be written");
+        Fail(DscError::kOutputFailed, "the output cannot be written");
 }
 
 void Pass::Inject(InjectionPoint point) {
@@ -154,11 +156,12 @@ bool Pass::FindHeader() {
             break;
     }
     if (prefix.empty()) {
-        Fail(reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
+        Fail(reader_.ReadFailed() ? DscError::kUnreadable : DscError::kEmpty,
+             reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
         return false;
     }
     if (!options_.passThroughNonDsc) {
-        Fail("the job has no DSC header: it does not begin with a %!PS-Adobe- line");
+        Fail(DscError::kNoHeader, "the job has no DSC header: it does not begin with a %!PS-Adobe- line");
         return false;
     }
     result_.passedThrough = true;
@@ -205,7 +208,7 @@ void Pass::SkipData(const LinePiece& line, LineKind kind) {
         }
     }
     if (left > 0)
-        Fail("the " + what + ", but the job ends after " + std::to_string(count->count - left) +
+        Fail(DscError::kSectionOverrun, "the " + what + ", but the job ends after " + std::to_string(count->count - left) +
              " of them: it is longer than the file");
 }
 
@@ -396,7 +399,7 @@ DscResult Pass::Run() {
             Finish();
     }
     if (!failed_ && reader_.ReadFailed())
-        Fail("the job cannot be read to its end");
+        Fail(DscError::kUnreadable, "the job cannot be read to its end");
     if (!failed_ && declaredPages_ && *declaredPages_ != result_.pages && !result_.passedThrough)
         result_.warnings.push_back("the header declares " + std::to_string(*declaredPages_) +
                                    " pages, the job has " + std::to_string(result_.pages));

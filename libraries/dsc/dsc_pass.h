@@ -98,9 +98,20 @@ struct DscOptions {
     std::function<void(int page)> onPage;
 };
 
+// Why a job was refused.
+enum class DscError {
+    kNone,
+    kEmpty,           // no byte at all
+    kUnreadable,      // the input failed
+    kNoHeader,        // no %!PS-Adobe- line (and no pass-through)
+    kSectionOverrun,  // a counted data section runs past the end of the job
+    kOutputFailed,    // a write failed
+};
+
 struct DscResult {
     bool ok = false;
-    std::string error;                 // why the job was refused, when it was
+    DscError failure = DscError::kNone;
+    std::string error;                 // why the job was refused, in words
     std::vector<std::string> warnings; // sound output, but worth telling
     bool passedThrough = false;        // not DSC; copied unchanged
     bool truncated = false;            // the job ends before its trailer

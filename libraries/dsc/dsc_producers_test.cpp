@@ -193,7 +193,7 @@ TEST_P(ProducerJobs, AreServedAtEveryPointAndKeptByteForByte) {
     const Producer& producer = GetParam();
     if (!HasProgram(producer.program))
         GTEST_SKIP() << producer.program << " is not installed";
-    if (!klv::support::RunProcess({klv::gs::GhostscriptProgram(), "--version"}).started)
+    if (!klv::gs::GhostscriptAvailable())
         GTEST_SKIP() << "Ghostscript cannot be started";
     TempDir dir;
     std::vector<fs::path> inputs;

@@ -250,7 +250,7 @@ TEST(CupsFilter, AReaderThatGoesAwayFailsTheJobWithAMessage) {
                                              dir.Path(), job.string(), nullptr, Reader::kGone),
                                  dir.Path());
     EXPECT_EQ(run.exitStatus, 1) << "killed by a signal, or reported success";
-    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard input: the output cannot be written")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard output cannot be written: Broken pipe")) << run.err;
 }
 
 TEST(CupsFilter, StopsCleanlyWhenTheJobIsCancelled) {
@@ -420,8 +420,7 @@ TEST_F(UnderCups, PdfJobsReachItThroughCupssOwnFilters) {
     const fs::path out = dir_.Path() / "out.ps";
     WriteAll(ps, SampleJob());
     const klv::support::ProcessResult made =
-        klv::support::RunProcess({klv::gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
-                                  "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()});
+        klv::gs::RunGhostscriptWith({"-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()}, 120);
     ASSERT_EQ(made.exitStatus, 0) << made.output;
     const klv::support::ProcessResult run =
         Cupsfilter({"-U", "frank", "-o", "klvps-watermark=DRAFT"}, pdf, out, "application/pdf");

@@ -1,9 +1,9 @@
 // Whole jobs: the driver simulator drives the plug-in library, and
 // Ghostscript interprets what they wrote together.
-#include "testing/require_ghostscript.h"
 #include "libraries/ghostscript/ghostscript.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 #include "libraries/simulator/simulator.h"
+#include "testing/require_ghostscript.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST_P(EndToEndTest, GhostscriptRunsJob) {
     if (c.watermark)
         sets.insert(sets.begin(), {"sWatermarkOn=1", "rgbWatermarkColor=255,0,0"});
     for (const std::string& assignment : sets)
-        ASSERT_TRUE(cli::ApplyAssignment(block, assignment, &error)) << error;
+        ASSERT_TRUE(settings::ApplyAssignment(block, assignment, &error)) << error;
     job.devmode = block;
 
     const JobResult result = sim.Run(job);

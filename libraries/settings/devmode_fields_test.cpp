@@ -1,4 +1,4 @@
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 
 #include "devmode/layout.h"
 #include "platform/host/host.h"
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace klv::cli {
+namespace klv::settings {
 namespace {
 
 using namespace std::string_literals;
@@ -81,4 +81,4 @@ TEST(ApplyAssignment, FontNamesThePlugInWritesAsGiven) {
 }
 
 } // namespace
-} // namespace klv::cli
+} // namespace klv::settings

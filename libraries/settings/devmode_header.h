@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace klv::cli {
+namespace klv::settings {
 
 // Empty when the block's header gives the plug-in's size and signature;
 // otherwise a sentence saying what it gives instead.
 std::string ForeignBlockNotice(const std::vector<std::uint8_t>& block);
 
-} // namespace klv::cli
+} // namespace klv::settings

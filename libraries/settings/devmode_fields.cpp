@@ -1,28 +1,16 @@
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 
 #include "devmode/layout.h"
-#include "strings/ps_name.h"
-#include "libraries/simulator/simulator.h"
+#include "libraries/settings/settings.h"
+#include "libraries/support/utf.h"
 
 #include <cstdlib>
 #include <limits>
 #include <string_view>
 
-namespace klv::cli {
+namespace klv::settings {
 
 namespace {
-
-// The text of a wide field up to its terminator or the end of its room.
-std::string ReadString(const std::vector<std::uint8_t>& b, const Field& f) {
-    std::u16string text;
-    for (std::uint32_t i = 0; i <= f.maxChars; ++i) {
-        const char16_t unit = static_cast<char16_t>(dm::U16(b.data(), f.offset + 2 * i));
-        if (unit == 0)
-            break;
-        text.push_back(unit);
-    }
-    return support::Utf16ToUtf8(text);
-}
 
 bool AllDigits(std::string_view text, std::string_view digits) {
     return !text.empty() && text.find_first_not_of(digits) == std::string_view::npos;
@@ -44,36 +32,13 @@ bool ParseInteger(const std::string& text, long long* value) {
     return true;
 }
 
-bool ParseColour(const std::string& text, std::uint8_t rgb[3]) {
-    if (text.size() == 7 && text[0] == '#') {
-        for (int i = 0; i < 3; ++i) {
-            const std::string part = text.substr(1 + 2 * i, 2);
-            if (part.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-                return false;
-            rgb[i] = static_cast<std::uint8_t>(std::strtoul(part.c_str(), nullptr, 16));
-        }
-        return true;
+// The setting that sets this field, if any.
+const Setting* SettingOfField(const Field& f) {
+    for (const Setting& s : kSettings) {
+        if (s.field == f.offset)
+            return &s;
     }
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        const size_t comma = text.find(',', start);
-        if ((i < 2) != (comma != std::string::npos))
-            return false;
-        const std::string part = text.substr(start, i < 2 ? comma - start : std::string::npos);
-        long long v = 0;
-        if (part.find_first_not_of("0123456789") != std::string::npos || !ParseInteger(part, &v) || v > 255)
-            return false;
-        rgb[i] = static_cast<std::uint8_t>(v);
-        start = comma + 1;
-    }
-    return true;
-}
-
-// The font is written into the job as a bare name: the plug-in's own rule
-// decides, under the ANSI code page it converts to, whether the name would
-// be written as given.
-bool IsPostScriptName(const std::u16string& text) {
-    return IsWholePsName(text.c_str(), static_cast<DWORD>(text.size()));
+    return nullptr;
 }
 
 } // namespace
@@ -100,43 +65,23 @@ const std::vector<Field>& Fields() {
     return fields;
 }
 
+std::string ReadText(const std::vector<std::uint8_t>& b, const Field& f) {
+    std::u16string text;
+    for (std::uint32_t i = 0; i <= f.maxChars && f.offset + 2 * i + 1 < b.size(); ++i) {
+        const char16_t unit = static_cast<char16_t>(dm::U16(b.data(), f.offset + 2 * i));
+        if (unit == 0)
+            break;
+        text.push_back(unit);
+    }
+    return support::Utf16ToUtf8(text);
+}
+
 const Field* FindField(const std::string& name) {
     for (const Field& f : Fields()) {
         if (name == f.name)
             return &f;
     }
     return nullptr;
-}
-
-nlohmann::ordered_json DevModeToJson(const std::vector<std::uint8_t>& block) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::object();
-    if (block.size() < dm::kSize)
-        return out;
-    for (const Field& f : Fields()) {
-        switch (f.kind) {
-        case FieldKind::kU8:
-            out[f.name] = dm::Byte(block.data(), f.offset);
-            break;
-        case FieldKind::kS16:
-            out[f.name] = dm::S16(block.data(), f.offset);
-            break;
-        case FieldKind::kU32:
-            out[f.name] = dm::U32(block.data(), f.offset);
-            break;
-        case FieldKind::kS32:
-            out[f.name] = static_cast<std::int32_t>(dm::U32(block.data(), f.offset));
-            break;
-        case FieldKind::kColour:
-            out[f.name] = {{"red", dm::Byte(block.data(), f.offset)},
-                           {"green", dm::Byte(block.data(), f.offset + 1)},
-                           {"blue", dm::Byte(block.data(), f.offset + 2)}};
-            break;
-        case FieldKind::kWide:
-            out[f.name] = ReadString(block, f);
-            break;
-        }
-    }
-    return out;
 }
 
 bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assignment, std::string* error) {
@@ -158,6 +103,41 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
         for (const Field& k : Fields())
             known += std::string(known.empty() ? "" : ", ") + k.name;
         return fail("unknown field '" + name + "' (fields: " + known + ")");
+    }
+
+    // A field a setting sets takes the setting's value and range; the
+    // switches are raw numbers here, as the plug-in reads any value.
+    const Setting* setting = SettingOfField(*f);
+    if (setting != nullptr && setting->kind != Kind::kSwitch) {
+        Value typed;
+        Refusal refusal;
+        switch (f->kind) {
+        case FieldKind::kWide: {
+            const std::u16string text = support::Utf8ToUtf16(value);
+            if (support::Utf16ToUtf8(text) != value)
+                refusal = {Problem::kNotUtf8, setting->id, value};
+            else if (setting->kind == Kind::kWatermarkText)
+                typed = WatermarkValue{dm::S16(block.data(), dm::kSWatermarkOn) != 0, text};
+            else
+                typed = text;
+            break;
+        }
+        case FieldKind::kColour:
+            refusal = Parse(setting->id, value, &typed);
+            break;
+        default: {
+            long long number = 0;
+            if (!ParseInteger(value, &number))
+                return fail(name + ": '" + value + "' is not a number");
+            typed = number;
+            break;
+        }
+        }
+        if (!refusal)
+            refusal = Set(block, setting->id, typed);
+        if (refusal)
+            return fail(name + ": " + Describe(refusal));
+        return true;
     }
 
     long long number = 0;
@@ -190,34 +170,11 @@ bool ApplyAssignment(std::vector<std::uint8_t>& block, const std::string& assign
             return false;
         dm::PutU32(block.data(), f->offset, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
         return true;
-    case FieldKind::kColour: {
-        std::uint8_t rgb[3];
-        if (!ParseColour(value, rgb))
-            return fail(name + ": '" + value + "' is not a colour (R,G,B with 0 to 255 each, or #RRGGBB)");
-        for (int i = 0; i < 3; ++i)
-            dm::PutByte(block.data(), f->offset + i, rgb[i]);
-        return true;
-    }
-    case FieldKind::kWide: {
-        const std::u16string text = support::Utf8ToUtf16(value);
-        if (support::Utf16ToUtf8(text) != value)
-            return fail(name + ": the value is not valid UTF-8");
-        if (text.size() > f->maxChars)
-            return fail(name + ": " + std::to_string(text.size()) + " characters, at most " +
-                        std::to_string(f->maxChars) + " allowed");
-        if (f->offset == dm::kSzWatermarkFont && !IsPostScriptName(text))
-            return fail(name + ": '" + value +
-                        "' is not a PostScript font name (no spaces, control characters or ()<>[]{}/%, "
-                        "and only characters of the ANSI code page that stand in a name)");
-        const std::uint32_t room = f->maxChars + 1;
-        for (std::uint32_t i = 0; i < room; ++i) {
-            const char16_t unit = i < text.size() ? text[i] : 0;
-            dm::PutU16(block.data(), f->offset + 2 * i, unit);
-        }
-        return true;
-    }
+    case FieldKind::kColour:
+    case FieldKind::kWide:
+        break; // every such field is a setting's
     }
     return fail("unsupported field");
 }
 
-} // namespace klv::cli
+} // namespace klv::settings

@@ -1,11 +1,11 @@
-#include "programs/klvps/devmode_header.h"
+#include "libraries/settings/devmode_header.h"
 
 #include "devmode/layout.h"
-#include "programs/klvps/devmode_fields.h"
+#include "libraries/settings/devmode_fields.h"
 
 #include <cstdio>
 
-namespace klv::cli {
+namespace klv::settings {
 
 namespace {
 
@@ -42,4 +42,4 @@ std::string ForeignBlockNotice(const std::vector<std::uint8_t>& block) {
            "; the fields below are its bytes read as if it were one, not settings";
 }
 
-} // namespace klv::cli
+} // namespace klv::settings

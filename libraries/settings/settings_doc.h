@@ -1,0 +1,12 @@
+// The settings table in words, for the user's README: one Markdown table of
+// every setting with its name in each front end, its values and its
+// device-mode field. A test keeps the README's copy equal to it.
+#pragma once
+
+#include <string>
+
+namespace klv::settings {
+
+std::string MarkdownTable();
+
+} // namespace klv::settings
