@@ -297,6 +297,17 @@ support::ProcessResult CupsServer::Run(const std::vector<std::string>& argv, dou
     return support::RunProcess(command, timeoutSeconds);
 }
 
+std::string CupsServer::JobLog(int id) const {
+    std::ifstream in(root_ / "log/error_log");
+    const std::string tag = "[Job " + std::to_string(id) + "] ";
+    std::string text;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(tag) != std::string::npos)
+            text += line + "\n";
+    }
+    return text;
+}
+
 std::string CupsServer::ErrorLogTail(std::size_t lines) const {
     std::ifstream in(root_ / "log/error_log");
     std::deque<std::string> tail;

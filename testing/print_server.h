@@ -82,6 +82,8 @@ public:
     // Runs a CUPS client program against this server only, with a clean
     // environment.
     support::ProcessResult Run(const std::vector<std::string>& argv, double timeoutSeconds = 60) const;
+    // The lines the server logged for one job ("[Job N] ...").
+    std::string JobLog(int id) const;
     // The last lines of the server's error log, for failure messages.
     std::string ErrorLogTail(std::size_t lines = 60) const;
 

@@ -238,7 +238,8 @@ TEST_F(ThroughCupsd, AFailedJobStopsWithItsReasonAndTheNextPrints) {
         // The job stops (CUPS's processing-stopped) with the filter's
         // error line as its message; the queue goes on.
         EXPECT_TRUE(WaitForJob(failed, "job-state (enum) = processing-stopped", 60)) << JobAttributes(failed);
-        EXPECT_TRUE(Contains(JobAttributes(failed), c.reason)) << JobAttributes(failed);
+        EXPECT_TRUE(Contains(JobAttributes(failed), c.reason))
+            << JobAttributes(failed) << server_->JobLog(failed);
 
         const int next = Print("job.ps", {"-U", "dora", "-t", "next"});
         ASSERT_NE(next, 0);
