@@ -34,7 +34,19 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 
 void Message(std::string_view prefix, const std::string& text) {
-    std::cerr << prefix << ": klvps: " << text << "\n" << std::flush;
+    // One write per line: the job's filters and its backend share one pipe
+    // to cupsd, and a line written in pieces can be split by another
+    // process's line, which loses its prefix and with it the job's reason.
+    const std::string line = std::string(prefix) + ": klvps: " + text + "\n";
+    std::cerr.flush();
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t wrote = write(STDERR_FILENO, line.data() + done, line.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            break;
+        done += static_cast<std::size_t>(wrote);
+    }
 }
 
 void PrintHelp() {
