@@ -294,9 +294,6 @@ struct PluginFaultCase {
 };
 
 TEST(CupsFilter, APluginThatCannotBeLoadedFailsTheJobWithOneErrorLine) {
-#if defined(__SANITIZE_ADDRESS__)
-    return; // the sanitizer's runtime adds its own lines when dlopen fails
-#endif
     // A 32-bit ELF header: a library built for another architecture.
     std::string elf32 = "\x7f"
                         "ELF\x01\x01\x01";
@@ -304,7 +301,7 @@ TEST(CupsFilter, APluginThatCannotBeLoadedFailsTheJobWithOneErrorLine) {
     const PluginFaultCase cases[] = {
         {"missing", std::nullopt, "cannot open shared object file"},
         {"another architecture", elf32, "wrong ELF class: ELFCLASS32"},
-        {"not a library", std::string("MZ\x90\0 a Windows DLL", 20) + std::string(108, '\0'),
+        {"not a library", std::string("MZ\x90\0 a Windows DLL", 18) + std::string(108, '\0'),
          "invalid ELF header"},
     };
     for (const PluginFaultCase& c : cases) {
