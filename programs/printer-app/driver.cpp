@@ -1,0 +1,282 @@
+#include "programs/printer-app/driver.h"
+
+#include "libraries/settings/settings_table.h"
+#include "programs/printer-app/device_output.h"
+#include "programs/printer-app/ipp_settings.h"
+#include "programs/printer-app/serve_job.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace klv::app {
+
+namespace {
+
+struct Model {
+    const char* name;
+    const char* description;
+    bool colour;
+    bool duplex;
+};
+
+constexpr Model kModels[] = {
+    {"klvps-ps", "klvps PostScript printer", false, false},
+    {"klvps-ps-duplex", "klvps PostScript printer, duplex", false, true},
+    {"klvps-ps-color", "klvps PostScript printer, colour", true, false},
+    {"klvps-ps-color-duplex", "klvps PostScript printer, colour, duplex", true, true},
+};
+
+constexpr const char* kDeviceId = "MFG:klvps;MDL:PostScript;CMD:POSTSCRIPT;";
+
+struct Media {
+    const char* pwgName;
+    sim::Paper paper;
+};
+
+constexpr Media kMedia[] = {
+    {"na_letter_8.5x11in", sim::Paper::kLetter},
+    {"na_legal_8.5x14in", sim::Paper::kLegal},
+    {"iso_a4_210x297mm", sim::Paper::kA4},
+    {"iso_a3_297x420mm", sim::Paper::kA3},
+};
+
+// A sixth of an inch on every side, in hundredths of millimetres: what a
+// PostScript printer's imageable area usually leaves.
+constexpr int kMargin = 423;
+constexpr int kResolutions[] = {300, 600};
+
+sim::Paper PaperNamed(const char* pwgName) {
+    for (const Media& m : kMedia) {
+        if (std::strcmp(m.pwgName, pwgName) == 0)
+            return m.paper;
+    }
+    return sim::Paper::kLetter;
+}
+
+pappl_media_col_t MediaCol(const char* pwgName) {
+    pappl_media_col_t col{};
+    const pwg_media_t* pwg = pwgMediaForPWG(pwgName);
+    std::strncpy(col.size_name, pwgName, sizeof col.size_name - 1);
+    col.size_width = pwg->width;
+    col.size_length = pwg->length;
+    col.bottom_margin = col.top_margin = col.left_margin = col.right_margin = kMargin;
+    std::strncpy(col.source, "auto", sizeof col.source - 1);
+    std::strncpy(col.type, "stationery", sizeof col.type - 1);
+    return col;
+}
+
+ipp_tag_t TextTag(const settings::Setting& s) {
+    return std::string_view(s.ippSyntax).starts_with("name") ? IPP_TAG_NAME : IPP_TAG_TEXT;
+}
+
+// Each setting's -supported and -default. Integers and switches say what
+// they accept; texts have no -supported, which PAPPL's printing-defaults
+// page shows as a text field.
+void AddSettingAttributes(ipp_t* attrs) {
+    const std::vector<std::uint8_t>& block = Config().defaultBlock;
+    for (const settings::Setting& s : settings::kSettings) {
+        const std::string supported = std::string(s.ippAttribute) + "-supported";
+        const std::string byDefault = std::string(s.ippAttribute) + "-default";
+        const std::string value = ValueText(block, s);
+        switch (s.kind) {
+        case settings::Kind::kInteger:
+            ippAddRange(attrs, IPP_TAG_PRINTER, supported.c_str(), static_cast<int>(s.min),
+                        static_cast<int>(s.max));
+            ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, byDefault.c_str(), std::stoi(value));
+            break;
+        case settings::Kind::kSwitch:
+            ippAddBoolean(attrs, IPP_TAG_PRINTER, supported.c_str(), 1);
+            ippAddBoolean(attrs, IPP_TAG_PRINTER, byDefault.c_str(), value == "true");
+            break;
+        default:
+            ippAddString(attrs, IPP_TAG_PRINTER, TextTag(s), byDefault.c_str(), nullptr, value.c_str());
+            break;
+        }
+    }
+    ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "job-password-supported", kJobPasswordMax);
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "job-password-encryption-supported",
+                 nullptr, kJobPasswordEncryption);
+}
+
+// The job's values of the settings: sent with the job, else the printer's
+// defaults (PAPPL gathers both into the print options).
+AttributeValues VendorValues(const pappl_pr_options_t* options) {
+    AttributeValues values;
+    for (int i = 0; i < options->num_vendor; ++i)
+        values.emplace_back(options->vendor[i].name, options->vendor[i].value);
+    return values;
+}
+
+std::string StringAttribute(pappl_job_t* job, const char* name) {
+    ipp_attribute_t* attr = papplJobGetAttribute(job, name);
+    if (attr == nullptr)
+        return {};
+    if (ippGetValueTag(attr) == IPP_TAG_STRING) {
+        int length = 0;
+        const void* bytes = ippGetOctetString(attr, 0, &length);
+        return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(length));
+    }
+    const char* text = ippGetString(attr, 0, nullptr);
+    return text != nullptr ? text : "";
+}
+
+// The job's device mode: the plug-in's defaults with the job's settings
+// over them. False with the reason in the job's message when a value is
+// refused.
+bool JobBlock(pappl_job_t* job, const pappl_pr_options_t* options, std::vector<std::uint8_t>* block) {
+    *block = Config().defaultBlock;
+    std::optional<AttributeRefusal> refusal = ApplyAttributes(*block, VendorValues(options));
+    if (!refusal && papplJobGetAttribute(job, "job-password") != nullptr)
+        refusal = ApplyJobPassword(*block, StringAttribute(job, "job-password"),
+                                   StringAttribute(job, "job-password-encryption"));
+    if (refusal) {
+        papplJobSetMessage(job, "%s", refusal->message.c_str());
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", refusal->message.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* device, const char* format) {
+    ServedJob served;
+    served.pluginPath = Config().pluginPath;
+    served.document = papplJobGetFilename(job);
+    served.format = format;
+    const char* user = papplJobGetUsername(job);
+    const char* title = papplJobGetName(job);
+    served.setup.user = user != nullptr ? user : "";
+    served.setup.document = title != nullptr ? title : "";
+    served.setup.jobId = static_cast<DWORD>(papplJobGetID(job));
+    served.setup.paper = PaperNamed(options->media.size_name);
+    if (options->printer_resolution[0] > 0)
+        served.setup.dpi = options->printer_resolution[0];
+    std::vector<std::uint8_t> block;
+    if (!JobBlock(job, options, &block))
+        return false;
+    served.setup.devmode = block;
+    served.cancelled = [job] { return papplJobIsCanceled(job); };
+
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Serving %s to the plug-in for %s", format,
+                served.setup.user.c_str());
+    DeviceOutput out(device);
+    const ServeResult result = ServeJob(served, out);
+    papplDeviceFlush(device);
+    if (result.pages > 0)
+        papplJobSetImpressionsCompleted(job, result.pages);
+    if (!result.ok) {
+        papplJobSetMessage(job, "%s", result.error.c_str());
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", result.error.c_str());
+        return false;
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Served %d pages", result.pages);
+    return true;
+}
+
+bool PrintFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    return Serve(job, options, device, papplJobGetFormat(job));
+}
+
+// PDF and text: PAPPL hands the job over with the device, and the print
+// options are gathered here as for a PostScript job.
+bool ConvertToPostScript(pappl_job_t* job, pappl_device_t* device, void* /*context*/) {
+    pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 0, true);
+    const bool ok = Serve(job, options, device, papplJobGetFormat(job));
+    papplJobDeletePrintOptions(options);
+    return ok;
+}
+
+} // namespace
+
+AppConfig& Config() {
+    static AppConfig config;
+    return config;
+}
+
+std::vector<pappl_pr_driver_t>& Drivers() {
+    static std::vector<pappl_pr_driver_t> drivers = [] {
+        std::vector<pappl_pr_driver_t> list;
+        for (const Model& m : kModels)
+            list.push_back({m.name, m.description, kDeviceId, nullptr});
+        return list;
+    }();
+    return drivers;
+}
+
+bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const char* /*deviceUri*/,
+                    const char* /*deviceId*/, pappl_pr_driver_data_t* data, ipp_t** attrs,
+                    void* /*context*/) {
+    const Model* model = nullptr;
+    for (const Model& m : kModels) {
+        if (std::strcmp(m.name, driverName) == 0)
+            model = &m;
+    }
+    if (model == nullptr)
+        return false;
+
+    data->printfile_cb = PrintFile;
+    data->format = "application/postscript";
+    std::strncpy(data->make_and_model, model->description, sizeof data->make_and_model - 1);
+    data->ppm = 20;
+    data->ppm_color = model->colour ? 20 : 0;
+    data->kind = PAPPL_KIND_DOCUMENT;
+    data->orient_default = IPP_ORIENT_NONE;
+    data->color_supported = model->colour
+                                ? PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME
+                                : PAPPL_COLOR_MODE_MONOCHROME;
+    data->color_default = model->colour ? PAPPL_COLOR_MODE_AUTO : PAPPL_COLOR_MODE_MONOCHROME;
+    data->content_default = PAPPL_CONTENT_AUTO;
+    data->quality_default = IPP_QUALITY_NORMAL;
+    data->scaling_default = PAPPL_SCALING_AUTO;
+    data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8 |
+                         (model->colour ? PAPPL_PWG_RASTER_TYPE_SRGB_8 : 0);
+    data->duplex = model->duplex ? PAPPL_DUPLEX_NORMAL : PAPPL_DUPLEX_NONE;
+    data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+    if (model->duplex)
+        data->sides_supported |= PAPPL_SIDES_TWO_SIDED_LONG_EDGE | PAPPL_SIDES_TWO_SIDED_SHORT_EDGE;
+    data->sides_default = PAPPL_SIDES_ONE_SIDED;
+
+    data->num_resolution = 0;
+    for (int dpi : kResolutions) {
+        data->x_resolution[data->num_resolution] = dpi;
+        data->y_resolution[data->num_resolution] = dpi;
+        ++data->num_resolution;
+    }
+    data->x_default = data->y_default = 600;
+
+    data->left_right = data->bottom_top = kMargin;
+    data->num_media = 0;
+    for (const Media& m : kMedia)
+        data->media[data->num_media++] = m.pwgName;
+    data->num_source = 1;
+    data->source[0] = "auto";
+    data->media_ready[0] = MediaCol(kMedia[0].pwgName);
+    data->media_default = data->media_ready[0];
+    data->num_type = 1;
+    data->type[0] = "stationery";
+
+    data->num_vendor = 0;
+    for (const settings::Setting& s : settings::kSettings)
+        data->vendor[data->num_vendor++] = s.ippAttribute;
+
+    *attrs = ippNew();
+    AddSettingAttributes(*attrs);
+    return true;
+}
+
+const char* AutoAddCallback(const char* /*deviceInfo*/, const char* /*deviceUri*/, const char* deviceId,
+                            void* /*context*/) {
+    if (deviceId == nullptr)
+        return nullptr;
+    const std::string_view id = deviceId;
+    if (id.find("POSTSCRIPT") != std::string_view::npos || id.find("PostScript") != std::string_view::npos)
+        return kModels[0].name;
+    return nullptr;
+}
+
+void AddFormats(pappl_system_t* system) {
+    papplSystemAddMIMEFilter(system, "application/pdf", "application/postscript", ConvertToPostScript,
+                             nullptr);
+    papplSystemAddMIMEFilter(system, "text/plain", "application/postscript", ConvertToPostScript, nullptr);
+}
+
+} // namespace klv::app

@@ -1,0 +1,31 @@
+// The one place where the printer application hands a job to the job
+// pipeline: a document file of a format the application accepts, billed to
+// the IPP job, written through the plug-in to an output as it goes.
+#pragma once
+
+#include "libraries/dsc/dsc_pass.h"
+#include "libraries/simulator/simulator.h"
+
+#include <functional>
+#include <string>
+
+namespace klv::app {
+
+struct ServedJob {
+    std::string pluginPath;
+    std::string document; // the spooled document file
+    std::string format;   // its MIME type: application/postscript, application/pdf or text/plain
+    sim::JobSetup setup;  // user, title, job id, paper, resolution, device mode
+    // Asked between writes; true stops the job (Cancel-Job).
+    std::function<bool()> cancelled;
+};
+
+struct ServeResult {
+    bool ok = false;
+    std::string error; // for job-state-message
+    int pages = 0;
+};
+
+ServeResult ServeJob(const ServedJob& job, dsc::DscOutput& out);
+
+} // namespace klv::app
