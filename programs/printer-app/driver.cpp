@@ -3,9 +3,12 @@
 #include "libraries/settings/settings_table.h"
 #include "programs/printer-app/device_output.h"
 #include "programs/printer-app/ipp_settings.h"
+#include "programs/printer-app/raster_job.h"
 #include "programs/printer-app/serve_job.h"
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 namespace klv::app {
@@ -137,23 +140,31 @@ bool JobBlock(pappl_job_t* job, const pappl_pr_options_t* options, std::vector<s
     return true;
 }
 
+// What the spooler and the device tell the plug-in about the job: the IPP
+// job's user, title and id, its paper and resolution, and its settings.
+bool SetupOf(pappl_job_t* job, const pappl_pr_options_t* options, sim::JobSetup* setup) {
+    const char* user = papplJobGetUsername(job);
+    const char* title = papplJobGetName(job);
+    setup->user = user != nullptr ? user : "";
+    setup->document = title != nullptr ? title : "";
+    setup->jobId = static_cast<DWORD>(papplJobGetID(job));
+    setup->paper = PaperNamed(options->media.size_name);
+    if (options->printer_resolution[0] > 0)
+        setup->dpi = options->printer_resolution[0];
+    std::vector<std::uint8_t> block;
+    if (!JobBlock(job, options, &block))
+        return false;
+    setup->devmode = std::move(block);
+    return true;
+}
+
 bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* device, const char* format) {
     ServedJob served;
     served.pluginPath = Config().pluginPath;
     served.document = papplJobGetFilename(job);
     served.format = format;
-    const char* user = papplJobGetUsername(job);
-    const char* title = papplJobGetName(job);
-    served.setup.user = user != nullptr ? user : "";
-    served.setup.document = title != nullptr ? title : "";
-    served.setup.jobId = static_cast<DWORD>(papplJobGetID(job));
-    served.setup.paper = PaperNamed(options->media.size_name);
-    if (options->printer_resolution[0] > 0)
-        served.setup.dpi = options->printer_resolution[0];
-    std::vector<std::uint8_t> block;
-    if (!JobBlock(job, options, &block))
+    if (!SetupOf(job, options, &served.setup))
         return false;
-    served.setup.devmode = block;
     served.cancelled = [job] { return papplJobIsCanceled(job); };
 
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Serving %s to the plug-in for %s", format,
@@ -185,6 +196,93 @@ bool ConvertToPostScript(pappl_job_t* job, pappl_device_t* device, void* /*conte
     return ok;
 }
 
+// A raster job's state between PAPPL's calls: the plug-in, its device's
+// life and the PostScript being written.
+struct RasterState {
+    explicit RasterState(pappl_device_t* device) : out(device) {}
+    sim::Simulator simulator;
+    DeviceOutput out;
+    std::unique_ptr<sim::DriverSession> session;
+    std::unique_ptr<RasterJob> writer;
+};
+
+RasterState* StateOf(pappl_job_t* job) {
+    return static_cast<RasterState*>(papplJobGetData(job));
+}
+
+bool Fail(pappl_job_t* job, const std::string& why) {
+    papplJobSetMessage(job, "%s", why.c_str());
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", why.c_str());
+    return false;
+}
+
+bool RasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    sim::JobSetup setup;
+    if (!SetupOf(job, options, &setup))
+        return false;
+    auto state = std::make_unique<RasterState>(device);
+    std::string error;
+    if (!state->simulator.Open(Config().pluginPath, &error))
+        return Fail(job, error);
+    state->session = std::make_unique<sim::DriverSession>(state->simulator);
+    state->session->KeepLogText(false);
+    if (!state->session->Begin(setup, nullptr, &error))
+        return Fail(job, error);
+    state->session->StartDoc();
+    state->writer = std::make_unique<RasterJob>(*state->session, state->out);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Serving %s as PostScript to the plug-in for %s",
+                papplJobGetFormat(job), setup.user.c_str());
+    const bool ok = state->writer->Begin();
+    papplJobSetData(job, state.release());
+    return ok;
+}
+
+bool RasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,
+                     unsigned /*page*/) {
+    RasterState* state = StateOf(job);
+    if (state == nullptr)
+        return false;
+    const auto& header = options->header;
+    RasterPage page;
+    page.width = header.cupsWidth;
+    page.height = header.cupsHeight;
+    page.colours = header.cupsNumColors == 3 ? 3 : 1;
+    page.zeroIsWhite = header.cupsColorSpace == CUPS_CSPACE_K;
+    page.widthPoints = header.cupsPageSize[0] > 0 ? header.cupsPageSize[0] : header.PageSize[0];
+    page.heightPoints = header.cupsPageSize[1] > 0 ? header.cupsPageSize[1] : header.PageSize[1];
+    return state->writer->StartPage(page);
+}
+
+bool RasterWriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
+                     unsigned /*y*/, const unsigned char* line) {
+    RasterState* state = StateOf(job);
+    return state != nullptr && !papplJobIsCanceled(job) && state->writer->WriteLine(line);
+}
+
+bool RasterEndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
+                   unsigned /*page*/) {
+    RasterState* state = StateOf(job);
+    if (state == nullptr)
+        return false;
+    const bool ok = state->writer->EndPage();
+    papplJobSetImpressionsCompleted(job, 1);
+    return ok;
+}
+
+bool RasterEndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
+    std::unique_ptr<RasterState> state(StateOf(job));
+    papplJobSetData(job, nullptr);
+    if (state == nullptr)
+        return false;
+    std::string error;
+    const bool ok = state->writer->End(&error);
+    papplDeviceFlush(device);
+    if (!ok)
+        return Fail(job, papplJobIsCanceled(job) ? "cancelled" : error);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Served %d pages", state->writer->Pages());
+    return true;
+}
+
 } // namespace
 
 AppConfig& Config() {
@@ -214,6 +312,11 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
         return false;
 
     data->printfile_cb = PrintFile;
+    data->rstartjob_cb = RasterStartJob;
+    data->rstartpage_cb = RasterStartPage;
+    data->rwriteline_cb = RasterWriteLine;
+    data->rendpage_cb = RasterEndPage;
+    data->rendjob_cb = RasterEndJob;
     data->format = "application/postscript";
     std::strncpy(data->make_and_model, model->description, sizeof data->make_and_model - 1);
     data->ppm = 20;
