@@ -83,7 +83,6 @@ void LoopbackPrinter::Serve() {
         const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
-        std::string bytes;
         char buffer[65536];
         while (!stop_) {
             pollfd reading{connection, POLLIN, 0};
@@ -92,22 +91,20 @@ void LoopbackPrinter::Serve() {
             const ssize_t n = read(connection, buffer, sizeof buffer);
             if (n <= 0)
                 break;
-            bytes.append(buffer, static_cast<std::size_t>(n));
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.append(buffer, static_cast<std::size_t>(n));
         }
         close(connection);
         std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(std::move(bytes));
+        ++connections_;
     }
 }
 
 bool LoopbackPrinter::WaitForJobs(std::size_t count, double seconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < until) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (jobs_.size() >= count)
-                return true;
-        }
+        if (Jobs().size() >= count)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
@@ -115,7 +112,22 @@ bool LoopbackPrinter::WaitForJobs(std::size_t count, double seconds) {
 
 std::vector<std::string> LoopbackPrinter::Jobs() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return jobs_;
+    std::vector<std::string> jobs;
+    constexpr std::string_view kStart = "%!PS-Adobe-";
+    constexpr std::string_view kEnd = "%%EOF";
+    for (std::size_t at = received_.find(kStart); at != std::string::npos;) {
+        const std::size_t next = received_.find(kStart, at + 1);
+        const std::string job = received_.substr(at, next == std::string::npos ? next : next - at);
+        if (job.find(kEnd) != std::string::npos)
+            jobs.push_back(job);
+        at = next;
+    }
+    return jobs;
+}
+
+std::string LoopbackPrinter::Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
 }
 
 PrinterApp::PrinterApp() {
@@ -217,7 +229,7 @@ std::string IppResult::Value(const std::string& attribute) const {
 
 IppResult Ipp(const fs::path& dir, const std::string& uri, const std::string& test,
               const std::map<std::string, std::string>& variables, const std::string& file) {
-    static int serial = 0;
+    static std::atomic<int> serial = 0;
     const fs::path testFile = dir / ("request-" + std::to_string(++serial) + ".test");
     std::ofstream(testFile) << test;
     std::vector<std::string> argv = {"ipptool", "-tv"};
@@ -241,8 +253,11 @@ std::string CheckJson(const fs::path& dir, const std::string& job) {
     std::ofstream(path, std::ios::binary) << job;
     const support::ProcessResult run =
         support::RunProcess({KLVPS_TOOL_PATH, "check", "--json", path.string()}, 120);
-    const std::size_t brace = run.output.find('{');
-    return brace == std::string::npos ? std::string() : run.output.substr(brace);
+    // Standard error comes interleaved; the report is the one JSON object.
+    const std::size_t first = run.output.find('{');
+    const std::size_t last = run.output.rfind('}');
+    return first == std::string::npos || last < first ? std::string()
+                                                      : run.output.substr(first, last - first + 1);
 }
 
 } // namespace klv::app::testing

@@ -18,17 +18,19 @@ namespace klv::app::testing {
 
 int FreePort();
 
-// Accepts connections on 127.0.0.1 and keeps each one's bytes, in the order
-// the connections came.
+// Accepts connections on 127.0.0.1, one at a time, and keeps what they
+// send. PAPPL keeps a printer's connection open while jobs follow one
+// another, so jobs are told apart by their DSC header and %%EOF.
 class LoopbackPrinter {
 public:
     LoopbackPrinter();
     ~LoopbackPrinter();
     int Port() const { return port_; }
     std::string Uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
-    // Waits until `count` connections have closed; false after the timeout.
+    // Waits until `count` whole jobs have arrived; false after the timeout.
     bool WaitForJobs(std::size_t count, double seconds = 60);
     std::vector<std::string> Jobs();
+    std::string Received(); // every byte, in order
 
 private:
     void Serve();
@@ -36,7 +38,8 @@ private:
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
-    std::vector<std::string> jobs_;
+    std::string received_;
+    int connections_ = 0;
     std::thread thread_;
 };
 

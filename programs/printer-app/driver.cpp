@@ -101,12 +101,31 @@ void AddSettingAttributes(ipp_t* attrs) {
                  nullptr, kJobPasswordEncryption);
 }
 
-// The job's values of the settings: sent with the job, else the printer's
-// defaults (PAPPL gathers both into the print options).
-AttributeValues VendorValues(const pappl_pr_options_t* options) {
+std::string ValueOf(ipp_attribute_t* attr) {
+    if (ippGetValueTag(attr) == IPP_TAG_BOOLEAN)
+        return ippGetBoolean(attr, 0) ? "true" : "false";
+    if (ippGetValueTag(attr) == IPP_TAG_INTEGER)
+        return std::to_string(ippGetInteger(attr, 0));
+    const char* text = ippGetString(attr, 0, nullptr);
+    return text != nullptr ? text : "";
+}
+
+// The job's values of the settings: the printer's defaults, then what the
+// job was sent with. (PAPPL 1.3's print options look for the defaults
+// among the job's own attributes, where they never are.)
+AttributeValues SettingValues(pappl_job_t* job) {
     AttributeValues values;
-    for (int i = 0; i < options->num_vendor; ++i)
-        values.emplace_back(options->vendor[i].name, options->vendor[i].value);
+    ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+    for (const settings::Setting& s : settings::kSettings) {
+        const std::string name = std::string(s.ippAttribute) + "-default";
+        if (ipp_attribute_t* attr = ippFindAttribute(defaults, name.c_str(), IPP_TAG_ZERO))
+            values.emplace_back(s.ippAttribute, ValueOf(attr));
+    }
+    ippDelete(defaults);
+    for (const settings::Setting& s : settings::kSettings) {
+        if (ipp_attribute_t* attr = papplJobGetAttribute(job, s.ippAttribute))
+            values.emplace_back(s.ippAttribute, ValueOf(attr));
+    }
     return values;
 }
 
@@ -126,9 +145,9 @@ std::string StringAttribute(pappl_job_t* job, const char* name) {
 // The job's device mode: the plug-in's defaults with the job's settings
 // over them. False with the reason in the job's message when a value is
 // refused.
-bool JobBlock(pappl_job_t* job, const pappl_pr_options_t* options, std::vector<std::uint8_t>* block) {
+bool JobBlock(pappl_job_t* job, std::vector<std::uint8_t>* block) {
     *block = Config().defaultBlock;
-    std::optional<AttributeRefusal> refusal = ApplyAttributes(*block, VendorValues(options));
+    std::optional<AttributeRefusal> refusal = ApplyAttributes(*block, SettingValues(job));
     if (!refusal && papplJobGetAttribute(job, "job-password") != nullptr)
         refusal = ApplyJobPassword(*block, StringAttribute(job, "job-password"),
                                    StringAttribute(job, "job-password-encryption"));
@@ -152,7 +171,7 @@ bool SetupOf(pappl_job_t* job, const pappl_pr_options_t* options, sim::JobSetup*
     if (options->printer_resolution[0] > 0)
         setup->dpi = options->printer_resolution[0];
     std::vector<std::uint8_t> block;
-    if (!JobBlock(job, options, &block))
+    if (!JobBlock(job, &block))
         return false;
     setup->devmode = std::move(block);
     return true;
