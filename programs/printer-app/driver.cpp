@@ -7,7 +7,9 @@
 #include "programs/printer-app/serve_job.h"
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 
@@ -159,6 +161,20 @@ bool JobBlock(pappl_job_t* job, std::vector<std::uint8_t>* block) {
     return true;
 }
 
+// One job at a time on a printer's device: PAPPL 1.3 can start a
+// printer's next job before the last one has finished writing, and two
+// jobs must not interleave on one connection.
+std::unique_lock<std::mutex> LockDevice(pappl_job_t* job) {
+    static std::mutex guard;
+    static std::map<pappl_printer_t*, std::mutex> devices;
+    std::mutex* device = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        device = &devices[papplJobGetPrinter(job)];
+    }
+    return std::unique_lock<std::mutex>(*device);
+}
+
 // What the spooler and the device tell the plug-in about the job: the IPP
 // job's user, title and id, its paper and resolution, and its settings.
 bool SetupOf(pappl_job_t* job, const pappl_pr_options_t* options, sim::JobSetup* setup) {
@@ -179,7 +195,6 @@ bool SetupOf(pappl_job_t* job, const pappl_pr_options_t* options, sim::JobSetup*
 
 bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* device, const char* format) {
     ServedJob served;
-    served.pluginPath = Config().pluginPath;
     served.document = papplJobGetFilename(job);
     served.format = format;
     if (!SetupOf(job, options, &served.setup))
@@ -188,8 +203,9 @@ bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* 
 
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Serving %s to the plug-in for %s", format,
                 served.setup.user.c_str());
+    const std::unique_lock<std::mutex> lock = LockDevice(job);
     DeviceOutput out(device);
-    const ServeResult result = ServeJob(served, out);
+    const ServeResult result = ServeJob(*Config().simulator, served, out);
     papplDeviceFlush(device);
     if (result.pages > 0)
         papplJobSetImpressionsCompleted(job, result.pages);
@@ -219,7 +235,7 @@ bool ConvertToPostScript(pappl_job_t* job, pappl_device_t* device, void* /*conte
 // life and the PostScript being written.
 struct RasterState {
     explicit RasterState(pappl_device_t* device) : out(device) {}
-    sim::Simulator simulator;
+    std::unique_lock<std::mutex> device;
     DeviceOutput out;
     std::unique_ptr<sim::DriverSession> session;
     std::unique_ptr<RasterJob> writer;
@@ -241,9 +257,8 @@ bool RasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
         return false;
     auto state = std::make_unique<RasterState>(device);
     std::string error;
-    if (!state->simulator.Open(Config().pluginPath, &error))
-        return Fail(job, error);
-    state->session = std::make_unique<sim::DriverSession>(state->simulator);
+    state->device = LockDevice(job);
+    state->session = std::make_unique<sim::DriverSession>(*Config().simulator);
     state->session->KeepLogText(false);
     if (!state->session->Begin(setup, nullptr, &error))
         return Fail(job, error);

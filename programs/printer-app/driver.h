@@ -5,9 +5,12 @@
 // PostScript job and served to the plug-in on its way to the device.
 #pragma once
 
+#include "libraries/simulator/simulator.h"
+
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,9 @@ namespace klv::app {
 // What the drivers need from the running application.
 struct AppConfig {
     std::string pluginPath;
+    // The plug-in, loaded once as the driver loads its DLL once; every job
+    // runs its own device session through it.
+    std::unique_ptr<sim::Simulator> simulator;
     // The plug-in's default device mode, which the printer's defaults start
     // from and every job's settings apply over.
     std::vector<std::uint8_t> defaultBlock;

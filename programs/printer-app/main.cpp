@@ -66,22 +66,21 @@ bool MakeDirectories(const std::string& path) {
     return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-// Loads the plug-in once at start: a server that cannot reach it would
-// take jobs it cannot print. Its default device mode is what the printers'
-// defaults start from.
+// Loads the plug-in once at start and keeps it: a server that cannot reach
+// it would take jobs it cannot print. Its default device mode is what the
+// printers' defaults start from.
 bool LoadPlugin() {
     klv::app::AppConfig& config = klv::app::Config();
     const char* configured = std::getenv("KLVPS_PLUGIN");
     config.pluginPath = configured != nullptr && *configured != '\0' ? configured : KLVPS_APP_PLUGIN;
-    klv::sim::Simulator simulator;
+    config.simulator = std::make_unique<klv::sim::Simulator>();
     std::string error;
-    if (!simulator.Open(config.pluginPath, &error)) {
+    if (!config.simulator->Open(config.pluginPath, &error)) {
         std::fprintf(stderr, "%s: %s (set KLVPS_PLUGIN, or install the plug-in there)\n", kName,
                      error.c_str());
         return false;
     }
-    config.defaultBlock = simulator.DefaultDevMode(&error);
-    simulator.Close();
+    config.defaultBlock = config.simulator->DefaultDevMode(&error);
     if (config.defaultBlock.empty()) {
         std::fprintf(stderr, "%s: the plug-in gives no default device mode: %s\n", kName, error.c_str());
         return false;

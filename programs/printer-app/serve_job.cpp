@@ -122,19 +122,12 @@ ServeResult ServeText(sim::Simulator& simulator, const ServedJob& job, dsc::DscO
 
 } // namespace
 
-ServeResult ServeJob(const ServedJob& job, dsc::DscOutput& out) {
-    sim::Simulator simulator;
-    ServeResult result;
-    if (!simulator.Open(job.pluginPath, &result.error))
-        return result;
+ServeResult ServeJob(sim::Simulator& simulator, const ServedJob& job, dsc::DscOutput& out) {
     if (job.format == "application/pdf")
-        result = ServePdf(simulator, job, out);
-    else if (job.format == "text/plain")
-        result = ServeText(simulator, job, out);
-    else
-        result = ServePostScript(simulator, job, job.document, out);
-    simulator.Close();
-    return result;
+        return ServePdf(simulator, job, out);
+    if (job.format == "text/plain")
+        return ServeText(simulator, job, out);
+    return ServePostScript(simulator, job, job.document, out);
 }
 
 } // namespace klv::app

@@ -12,7 +12,6 @@
 namespace klv::app {
 
 struct ServedJob {
-    std::string pluginPath;
     std::string document; // the spooled document file
     std::string format;   // its MIME type: application/postscript, application/pdf or text/plain
     sim::JobSetup setup;  // user, title, job id, paper, resolution, device mode
@@ -26,6 +25,7 @@ struct ServeResult {
     int pages = 0;
 };
 
-ServeResult ServeJob(const ServedJob& job, dsc::DscOutput& out);
+// simulator must be open; jobs may share it from several threads.
+ServeResult ServeJob(sim::Simulator& simulator, const ServedJob& job, dsc::DscOutput& out);
 
 } // namespace klv::app
