@@ -356,7 +356,7 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     data->ppm = 20;
     data->ppm_color = model->colour ? 20 : 0;
     data->kind = PAPPL_KIND_DOCUMENT;
-    data->orient_default = IPP_ORIENT_NONE;
+    data->orient_default = IPP_ORIENT_PORTRAIT;
     data->color_supported = model->colour
                                 ? PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME
                                 : PAPPL_COLOR_MODE_MONOCHROME;

@@ -271,7 +271,7 @@ TEST_F(PrinterAppTest, ADamagedPdfIsAbortedWithTheReasonAndTheNextJobPrints) {
     EXPECT_NE(job.Value("job-state-message").find("damaged"), std::string::npos) << job.output;
     const IppResult next = Print("job.pdf", "application/pdf", "hal", "Next");
     ASSERT_EQ(next.status, 0) << next.output;
-    ASSERT_TRUE(printer_.WaitForJobs(2)) << app_.Log();
+    ASSERT_TRUE(printer_.WaitForJobs(1)) << app_.Log();
     const json report = ReportFor("hal");
     ASSERT_FALSE(report.is_null()) << app_.Log();
     EXPECT_EQ(report["pages"], 2);
