@@ -19,16 +19,14 @@ function(klvps_test subsystem)
   set(target ${subsystem}_test)
   add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
   target_link_libraries(${target} PRIVATE klvps_core klvps_testing GTest::gtest_main)
-  # One variable only: a list here would be split into property names.
-  set(environment "KLVPS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   if(arg_LABEL)
     gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "${environment}" LABELS ${arg_LABEL})
+                         PROPERTIES LABELS ${arg_LABEL})
   else()
     gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "-*InInterpreter.*"
-                         PROPERTIES ENVIRONMENT "${environment}" LABELS unit)
+                         PROPERTIES LABELS unit)
     gtest_discover_tests(${target} TEST_PREFIX "${subsystem}." DISCOVERY_MODE PRE_TEST TEST_FILTER "*InInterpreter.*"
-                         PROPERTIES ENVIRONMENT "${environment}" LABELS gs)
+                         PROPERTIES LABELS gs)
   endif()
 endfunction()
 

@@ -98,6 +98,35 @@ bool ValidateDevMode(void* target) {
     return true;
 }
 
+HRESULT HandleGetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD needed) {
+    if (needed == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return E_FAIL;
+    }
+    switch (mode) {
+    case OEMGI_GETSIGNATURE:
+    case OEMGI_GETVERSION: {
+        *needed = sizeof(DWORD);
+        if (size < sizeof(DWORD) || buffer == nullptr) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return E_FAIL;
+        }
+        const DWORD value = mode == OEMGI_GETSIGNATURE ? dm::kSignature : dm::kVersion;
+        std::memcpy(buffer, &value, sizeof(value));
+        return S_OK;
+    }
+    case OEMGI_GETPUBLISHERINFO:
+        // The size of the driver's PUBLISHERINFO record (a 32-bit mode and
+        // two 16-bit sizes). The plug-in has no font information to
+        // publish, so it names the size the driver asks about and fails.
+        *needed = 8;
+        return E_FAIL;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return E_FAIL;
+    }
+}
+
 HRESULT HandleDevMode(DWORD mode, POEMDMPARAM param) {
     if (param == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -7,8 +7,14 @@
 
 namespace klv {
 
-// Answers IPrintOemPS::DevMode: size, defaults, conversion and merge.
+// Answers IPrintOemPS::DevMode and IPrintOemUI::DevMode: size, defaults,
+// conversion and merge. Both plug-ins answer with this one function, so the
+// block the user interface writes is the block the renderer reads.
 HRESULT HandleDevMode(DWORD mode, POEMDMPARAM param);
+
+// Answers GetInfo for both plug-ins: the block's signature and version (the
+// driver pairs the two plug-ins' blocks by them).
+HRESULT HandleGetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD needed);
 
 // Writes the default value of every defaulted field of the block; the job
 // name, job password and opaque regions keep what they held.

@@ -1,6 +1,7 @@
 #include "module/plugin.h"
 
 #include "devmode/devmode.h"
+#include "devmode/layout.h"
 #include "hooks/geometry.h"
 #include "hooks/hooks.h"
 #include "inject/inject.h"
@@ -9,6 +10,8 @@
 
 #include <cstring>
 #include <new>
+
+static_assert(klv::kPluginSignature == klv::dm::kSignature && klv::kPluginVersion == klv::dm::kVersion);
 
 namespace klv {
 
@@ -57,32 +60,7 @@ ULONG RenderPlugin::Release() {
 }
 
 HRESULT RenderPlugin::GetInfo(DWORD mode, PVOID buffer, DWORD size, PDWORD needed) {
-    if (needed == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return E_FAIL;
-    }
-    switch (mode) {
-    case OEMGI_GETSIGNATURE:
-    case OEMGI_GETVERSION: {
-        *needed = sizeof(DWORD);
-        if (size < sizeof(DWORD) || buffer == nullptr) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return E_FAIL;
-        }
-        const DWORD value = mode == OEMGI_GETSIGNATURE ? kPluginSignature : kPluginVersion;
-        std::memcpy(buffer, &value, sizeof(value));
-        return S_OK;
-    }
-    case OEMGI_GETPUBLISHERINFO:
-        // The size of the driver's PUBLISHERINFO record (a 32-bit mode and
-        // two 16-bit sizes). The plug-in has no font information to
-        // publish, so it names the size the driver asks about and fails.
-        *needed = 8;
-        return E_FAIL;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return E_FAIL;
-    }
+    return HandleGetInfo(mode, buffer, size, needed);
 }
 
 HRESULT RenderPlugin::DevMode(DWORD mode, POEMDMPARAM param) {

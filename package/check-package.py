@@ -15,8 +15,9 @@ The archive holds one folder, klvps-VERSION-windows/. Checked:
     INF's, and the folder's: x86 0x14c, x64 0x8664), whose export table
     carries its own file name and the two entry points the driver calls;
   - the plug-in configuration file lists [OEMFiles] entries numbered from
-    1 without gaps, names files without a path, and every file it names is
-    installed by the INF;
+    1 without gaps, names a rendering plug-in (OEMDriverFile1) and a
+    user-interface plug-in (OEMConfigFile1) in files of their own, names
+    files without a path, and every file it names is installed by the INF;
   - the printer description's model name is the INF's, and no file in the
     archive is left out of the INF.
 The last line printed is the result. Exit status 0 when nothing is wrong.
@@ -363,6 +364,10 @@ class PackageCheck:
         unknown = [k for k in entries if not re.fullmatch(r"OEM(Driver|Config)File\d+", k)]
         self.expect(not unknown, f"{config}: unknown [OEMFiles] entries {unknown}")
         self.expect(any(k.startswith("OEMDriverFile") for k in entries), f"{config}: names no rendering plug-in (OEMDriverFile1)")
+        self.expect(any(k.startswith("OEMConfigFile") for k in entries), f"{config}: names no user-interface plug-in (OEMConfigFile1)")
+        render = {v.lower() for k, v in entries.items() if k.startswith("OEMDriverFile")}
+        ui = {v.lower() for k, v in entries.items() if k.startswith("OEMConfigFile")}
+        self.expect(not render & ui, f"{config}: names {', '.join(sorted(render & ui))} as both a rendering and a user-interface plug-in")
         for key, value in entries.items():
             self.expect("\\" not in value and "/" not in value and ":" not in value, f"{config}: {key}={value} carries a path")
             self.expect(value in copied, f"{config}: {key}={value} is not copied by the INF")
@@ -440,13 +445,23 @@ def edit(suffix: str, old: str, new: str) -> Callable[[dict[str, bytes], str], N
     return apply
 
 
-def swap_dlls(files: dict[str, bytes], root: str) -> None:
-    files[root + "x86/klvps.dll"], files[root + "x64/klvps.dll"] = files[root + "x64/klvps.dll"], files[root + "x86/klvps.dll"]
+def swap(name: str) -> Callable[[dict[str, bytes], str], None]:
+    def apply(files: dict[str, bytes], root: str) -> None:
+        files[root + "x86/" + name], files[root + "x64/" + name] = files[root + "x64/" + name], files[root + "x86/" + name]
+
+    return apply
+
+
+def rename_export(path: str, old: bytes, new: bytes) -> Callable[[dict[str, bytes], str], None]:
+    def apply(files: dict[str, bytes], root: str) -> None:
+        files[root + path] = files[root + path].replace(old, new)
+
+    return apply
 
 
 FAULTS = [
     Fault("the 64-bit DLL is missing", lambda f, r: f.pop(r + "x64/klvps.dll"), "x64/klvps.dll is missing"),
-    Fault("the DLLs sit in each other's folder", swap_dlls, "PE machine 0x8664, but folder x86/"),
+    Fault("the DLLs sit in each other's folder", swap("klvps.dll"), "PE machine 0x8664, but folder x86/"),
     Fault("a string token is not defined", edit(".inf", "1=%DiskName%", "1=%Disk%"), "undefined string token %Disk%"),
     Fault("a section appears twice", edit(".inf", "\r\n[Strings]\r\n", "\r\n[SourceDisksNames]\r\n[Strings]\r\n"), "duplicate section"),
     Fault("a line before the first section", edit(".inf", "[Version]", "Signature=\"$Windows NT$\"\r\n[Version]"), "line outside any section"),
@@ -467,6 +482,15 @@ FAULTS = [
     Fault("the model name differs from the PPD's", edit(".ppd", '*ModelName: "klvps', '*ModelName: "other'), "is not the INF's model"),
     Fault("a stray file in the archive", lambda f, r: f.__setitem__(r + "x64/extra.ps", b"%!"), "not named by the INF"),
     Fault("files go elsewhere than the driver directory", edit(".inf", "DefaultDestDir=66000", "DefaultDestDir=11"), "not the printer driver directory"),
+    # The user-interface plug-in.
+    Fault("the 32-bit UI DLL is missing", lambda f, r: f.pop(r + "x86/klvpsui.dll"), "x86/klvpsui.dll is missing"),
+    Fault("the UI DLLs sit in each other's folder", swap("klvpsui.dll"), "x64/klvpsui.dll: PE machine 0x14c"),
+    Fault("the INF does not install the UI DLL", edit(".inf", "klvpsui.dll\r\n", ""), "OEMConfigFile1=klvpsui.dll is not copied"),
+    Fault("the INF has no x64 source for the UI DLL", edit(".inf", "klvpsui.dll=1,x64\r\n", ""), "x64/klvpsui.dll: in the archive but not named"),
+    Fault("the configuration file names no UI plug-in", edit(".ini", "OEMConfigFile1=klvpsui.dll\r\n", ""), "names no user-interface plug-in"),
+    Fault("the configuration file names the renderer as UI", edit(".ini", "OEMConfigFile1=klvpsui.dll", "OEMConfigFile1=klvps.dll"), "as both a rendering and a user-interface plug-in"),
+    Fault("a UI DLL under another name", rename_export("x64/klvpsui.dll", b"klvpsui.dll\0", b"klvpsuz.dll\0"), "exports under the name klvpsuz.dll"),
+    Fault("a UI DLL without the driver's entry points", rename_export("x86/klvpsui.dll", b"DllGetClassObject\0", b"DllGetClassObjecX\0"), "x86/klvpsui.dll: does not export DllGetClassObject"),
 ]
 
 

@@ -93,7 +93,7 @@ for table_name in "${expected[@]}"; do
 done
 
 # Imports: system DLLs only, never a toolchain runtime.
-allowed='^(kernel32\.dll|msvcrt\.dll|ucrtbase\.dll|api-ms-win-[a-z0-9-]+\.dll|winspool\.drv|user32\.dll|gdi32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|ntdll\.dll)$'
+allowed='^(kernel32\.dll|msvcrt\.dll|ucrtbase\.dll|api-ms-win-[a-z0-9-]+\.dll|winspool\.drv|user32\.dll|gdi32\.dll|comctl32\.dll|comdlg32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|ntdll\.dll)$'
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump")
 [[ -n $imports ]] || problem "no imports found"
 while read -r import; do

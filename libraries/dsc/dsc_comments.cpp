@@ -66,6 +66,7 @@ LineKind ClassifyLine(std::string_view line) {
         {"%%EndProlog", LineKind::kEndProlog},
         {"%%BeginSetup", LineKind::kBeginSetup},
         {"%%Page", LineKind::kPage}, // only with its colon, checked below
+        {"%%EndPageComments", LineKind::kEndPageComments},
         {"%%BeginPageSetup", LineKind::kBeginPageSetup},
         {"%%Trailer", LineKind::kTrailer},
         {"%%EOF", LineKind::kEof},

@@ -8,21 +8,22 @@
 namespace klv::dsc {
 
 enum class LineKind {
-    kBeginData,      // %%BeginData: count [type [Bytes|Lines]]
-    kBeginBinary,    // %%BeginBinary: count
-    kBeginDocument,  // %%BeginDocument
-    kEndDocument,    // %%EndDocument
-    kEndComments,    // %%EndComments
-    kBeginProlog,    // %%BeginProlog
-    kEndProlog,      // %%EndProlog
-    kBeginSetup,     // %%BeginSetup
-    kPage,           // %%Page:
-    kBeginPageSetup, // %%BeginPageSetup
-    kTrailer,        // %%Trailer
-    kEof,            // %%EOF
-    kStructure,      // any other %%Begin..., %%End..., %%Include... or %%PageTrailer
-    kComment,        // any other comment: '%' and a visible character
-    kOther,          // code, blank lines, bare '%'
+    kBeginData,       // %%BeginData: count [type [Bytes|Lines]]
+    kBeginBinary,     // %%BeginBinary: count
+    kBeginDocument,   // %%BeginDocument
+    kEndDocument,     // %%EndDocument
+    kEndComments,     // %%EndComments
+    kBeginProlog,     // %%BeginProlog
+    kEndProlog,       // %%EndProlog
+    kBeginSetup,      // %%BeginSetup
+    kPage,            // %%Page:
+    kEndPageComments, // %%EndPageComments
+    kBeginPageSetup,  // %%BeginPageSetup
+    kTrailer,         // %%Trailer
+    kEof,             // %%EOF
+    kStructure,       // any other %%Begin..., %%End..., %%Include... or %%PageTrailer
+    kComment,         // any other comment: '%' and a visible character
+    kOther,           // code, blank lines, bare '%'
 };
 
 // line is without its line ending.

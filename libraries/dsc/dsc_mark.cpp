@@ -6,12 +6,14 @@
 //
 // Writes to OUTPUT whole or not at all, else to standard output. Exits 0 on
 // success, 1 when the job is refused, 2 on wrong usage.
+#include "libraries/dsc/buffered_output.h"
 #include "libraries/dsc/dsc_pass.h"
 #include "libraries/dsc/file_output.h"
 
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -56,9 +58,8 @@ int main(int argc, char** argv) {
     klv::dsc::DscResult result;
     std::string error;
     if (output.empty()) {
-        klv::dsc::StreamOutput out(std::cout);
+        klv::dsc::FdOutput out(STDOUT_FILENO);
         result = klv::dsc::RunDscPass(in, out, mark, options);
-        std::cout.flush();
     } else {
         klv::dsc::FileOutput out(output);
         if (!out.Open(&error)) {

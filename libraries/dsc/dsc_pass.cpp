@@ -26,6 +26,9 @@ enum class Section {
     kBeforeSetup, // after the prolog, waiting for %%BeginSetup
     kSetup,
     kPageComments, // after %%Page:, waiting for %%BeginPageSetup
+    // after %%EndPageComments: only %%BeginPageSetup may follow before the
+    // page's own code
+    kAfterPageComments,
     kPage,
     kTail, // from %%Trailer or %%EOF on: copied unread
 };
@@ -33,7 +36,9 @@ enum class Section {
 class Pass {
 public:
     Pass(std::istream& in, DscOutput& out, const Injector& inject, const DscOptions& options)
-        : reader_(in, options.lineCap, options.readSize), out_(out), inject_(inject), options_(options) {}
+        : reader_(in, options.lineCap, options.readSize), out_(out), inject_(inject), options_(options) {
+        reader_.BeforeMove([this] { FlushHeld(); });
+    }
 
     DscResult Run();
 
@@ -41,12 +46,18 @@ private:
     bool FindHeader();
     void CopyRest();
     void HandleLine(const LinePiece& line);
+    // Whether a line that is not a comment or job language is only copied here.
+    bool ContentOnly() const;
     void HandleInDocument(const LinePiece& line, LineKind kind);
     void SkipData(const LinePiece& line, LineKind kind);
     void StartPage(const LinePiece& line);
     void Finish();
 
-    void Copy(std::string_view bytes) { Emit(bytes, Origin::kJob); }
+    // Passes bytes the reader handed out through. Adjacent ones are held as
+    // one run and written when something else is, or before the reader's
+    // buffer moves: a stretch of ordinary lines costs one write, not one a line.
+    void Copy(std::string_view bytes);
+    void FlushHeld();
     void Emit(std::string_view bytes, Origin origin);
     // Asks for the text of a point and writes it, its line breaks as the
     // options say.
@@ -58,7 +69,10 @@ private:
     // Adds the prolog or the setup a job lacks, with their points.
     void AddProlog();
     void AddSetup();
-    void Fail(std::string message);
+    // Adds the page setup a page lacks, with its point, and enters the page.
+    void AddPageSetup();
+    void Fail(DscError error, std::string message);
+    void FailToWrite();
 
     LineReader reader_;
     DscOutput& out_;
@@ -68,22 +82,54 @@ private:
     Section section_ = Section::kHeader;
     int documentDepth_ = 0;
     bool failed_ = false;
+    bool writeFailed_ = false;
     std::optional<long> declaredPages_;
+    std::string_view held_;
     // The last lines read were the job language that closes a wrapped job.
     bool wrapperClosed_ = false;
 };
 
-void Pass::Fail(std::string message) {
-    if (!failed_)
+void Pass::Fail(DscError error, std::string message) {
+    if (!failed_) {
+        result_.failure = error;
         result_.error = std::move(message);
+    }
     failed_ = true;
 }
 
+void Pass::FailToWrite() {
+    writeFailed_ = true;
+    const std::string why = out_.WhyFailed();
+    Fail(DscError::kOutputFailed, "the output cannot be written" + (why.empty() ? "" : ": " + why));
+}
+
+void Pass::Copy(std::string_view bytes) {
+    if (failed_)
+        return;
+    if (held_.data() + held_.size() == bytes.data()) {
+        held_ = std::string_view(held_.data(), held_.size() + bytes.size());
+        return;
+    }
+    FlushHeld();
+    held_ = bytes;
+}
+
+void Pass::FlushHeld() {
+    const std::string_view held = held_;
+    held_ = {};
+    // Bytes held before the pass failed for another reason still go out.
+    if (writeFailed_ || held.empty())
+        return;
+    if (!out_.Write(held, Origin::kJob))
+        FailToWrite();
+}
+
 void Pass::Emit(std::string_view bytes, Origin origin) {
+    FlushHeld();
     if (failed_ || bytes.empty())
         return;
     if (!out_.Write(bytes, origin))
-        Fail("the output cannot be written");
+        FailToWrite();
 }
 
 void Pass::Inject(InjectionPoint point) {
@@ -137,13 +183,20 @@ void Pass::AddSetup() {
     AddComment("%%EndSetup");
 }
 
+void Pass::AddPageSetup() {
+    AddComment("%%BeginPageSetup");
+    Inject(kBeginPageSetup);
+    AddComment("%%EndPageSetup");
+    section_ = Section::kPage;
+}
+
 bool Pass::FindHeader() {
     std::string prefix;
     LinePiece line;
     while (reader_.Next(&line)) {
         if (line.startsLine && IsDscHeaderLine(line.bytes)) {
             result_.lineEnding = line.ending.empty() ? "\n" : std::string(line.ending);
-            Copy(prefix);
+            Emit(prefix, Origin::kJob);
             Copy(line.bytes);
             if (!line.endsLine)
                 CopyRest(); // a first line longer than the cap: nothing to read as DSC
@@ -154,16 +207,17 @@ bool Pass::FindHeader() {
             break;
     }
     if (prefix.empty()) {
-        Fail(reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
+        Fail(reader_.ReadFailed() ? DscError::kUnreadable : DscError::kEmpty,
+             reader_.ReadFailed() ? "the job cannot be read" : "the job is empty");
         return false;
     }
     if (!options_.passThroughNonDsc) {
-        Fail("the job has no DSC header: it does not begin with a %!PS-Adobe- line");
+        Fail(DscError::kNoHeader, "the job has no DSC header: it does not begin with a %!PS-Adobe- line");
         return false;
     }
     result_.passedThrough = true;
     result_.warnings.push_back("the job has no DSC header; copied unchanged");
-    Copy(prefix);
+    Emit(prefix, Origin::kJob);
     CopyRest();
     return false;
 }
@@ -192,12 +246,8 @@ void Pass::SkipData(const LinePiece& line, LineKind kind) {
     if (line.ending.empty()) {
         // Its own line is the last of the job.
     } else if (count->lines) {
-        LinePiece piece;
-        while (left > 0 && !failed_ && reader_.Next(&piece)) {
-            Copy(piece.bytes);
-            if (!piece.ending.empty())
-                --left;
-        }
+        for (std::string_view bytes; left > 0 && !failed_ && !(bytes = reader_.RawLines(&left)).empty();)
+            Copy(bytes);
     } else {
         for (std::string_view bytes; left > 0 && !failed_ && !(bytes = reader_.Raw(left)).empty();) {
             Copy(bytes);
@@ -205,8 +255,9 @@ void Pass::SkipData(const LinePiece& line, LineKind kind) {
         }
     }
     if (left > 0)
-        Fail("the " + what + ", but the job ends after " + std::to_string(count->count - left) +
-             " of them: it is longer than the file");
+        Fail(DscError::kSectionOverrun, "the " + what + ", but the job ends after " +
+                                            std::to_string(count->count - left) +
+                                            " of them: it is longer than the file");
 }
 
 void Pass::HandleInDocument(const LinePiece& line, LineKind kind) {
@@ -227,10 +278,21 @@ void Pass::StartPage(const LinePiece& line) {
     section_ = Section::kPageComments;
 }
 
+bool Pass::ContentOnly() const {
+    switch (section_) {
+    case Section::kHeader:
+    case Section::kPageComments:
+    case Section::kAfterPageComments:
+        return documentDepth_ > 0;
+    default:
+        return true;
+    }
+}
+
 void Pass::HandleLine(const LinePiece& line) {
     // Only complete lines are read as comments; a line longer than the cap is
     // plain content.
-    const LineKind kind = line.endsLine ? ClassifyLine(WithoutEnding(line.bytes)) : LineKind::kOther;
+    const LineKind kind = line.endsLine ? ClassifyLine(line.Text()) : LineKind::kOther;
     if (documentDepth_ > 0) {
         HandleInDocument(line, kind);
         return;
@@ -320,10 +382,22 @@ void Pass::HandleLine(const LinePiece& line) {
             Copy(line.bytes);
             return;
         }
-        AddComment("%%BeginPageSetup");
-        Inject(kBeginPageSetup);
-        AddComment("%%EndPageSetup");
-        section_ = Section::kPage;
+        if (kind == LineKind::kEndPageComments) {
+            Copy(line.bytes);
+            section_ = Section::kAfterPageComments;
+            return;
+        }
+        AddPageSetup();
+        HandleLine(line);
+        return;
+    case Section::kAfterPageComments:
+        if (kind == LineKind::kBeginPageSetup) {
+            Copy(line.bytes);
+            InjectAfter(line, kBeginPageSetup);
+            section_ = Section::kPage;
+            return;
+        }
+        AddPageSetup();
         HandleLine(line);
         return;
     case Section::kSetup:
@@ -380,12 +454,24 @@ void Pass::Finish() {
 DscResult Pass::Run() {
     if (FindHeader()) {
         LinePiece line;
-        while (!failed_ && section_ != Section::kTail && reader_.Next(&line)) {
+        while (!failed_ && section_ != Section::kTail) {
+            // Where a line that does not start with '%' is only copied, runs
+            // of such lines are copied whole; a closed wrapper is reopened by
+            // any of them, so it is watched line by line.
+            if (!wrapperClosed_ && ContentOnly()) {
+                const std::string_view plain = reader_.PlainLines();
+                if (!plain.empty()) {
+                    Copy(plain);
+                    continue;
+                }
+            }
+            if (!reader_.Next(&line))
+                break;
             if (!line.startsLine) {
                 Copy(line.bytes); // the rest of a line longer than the cap
                 continue;
             }
-            const std::string_view bare = WithoutEnding(line.bytes);
+            const std::string_view bare = line.Text();
             if (documentDepth_ == 0 && IsJobEndLine(bare))
                 wrapperClosed_ = true;
             else if (!bare.empty())
@@ -395,8 +481,12 @@ DscResult Pass::Run() {
         if (!failed_)
             Finish();
     }
+    // What was written before a refusal still goes out, as a stream's would.
+    FlushHeld();
+    if (!out_.Flush() && !failed_)
+        FailToWrite();
     if (!failed_ && reader_.ReadFailed())
-        Fail("the job cannot be read to its end");
+        Fail(DscError::kUnreadable, "the job cannot be read to its end");
     if (!failed_ && declaredPages_ && *declaredPages_ != result_.pages && !result_.passedThrough)
         result_.warnings.push_back("the header declares " + std::to_string(*declaredPages_) +
                                    " pages, the job has " + std::to_string(result_.pages));

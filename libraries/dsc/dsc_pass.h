@@ -2,7 +2,7 @@
 // for the text to add at the five injection points the PostScript driver
 // serves, and passes every other byte of the job through unchanged.
 //
-//   klv::dsc::StreamOutput out(std::cout);
+//   klv::dsc::FdOutput out(STDOUT_FILENO);   // buffered_output.h
 //   klv::dsc::DscResult r = klv::dsc::RunDscPass(
 //       in, out, [](klv::dsc::InjectionPoint p) { return std::string("% point\n"); });
 //
@@ -15,8 +15,9 @@
 //   kBeginPageSetup  after each page's %%BeginPageSetup.
 // A job without a prolog gets an empty one before its setup or first page,
 // one without a setup an empty one before its first page, and a page without
-// a page setup an empty one after its %%Page: comments, so that each point is
-// served once per job (per page for the last).
+// a page setup an empty one after its page comments (%%Page: and the comments
+// that follow it, up to and including %%EndPageComments), so that each point
+// is served once per job (per page for the last).
 //
 // Only the job's own comments count: %%BeginData: and %%BeginBinary:
 // sections are skipped by their counts, embedded documents (%%BeginDocument
@@ -62,11 +63,16 @@ enum class Origin {
 };
 
 // Where the pass writes. Write returns false when the bytes could not be
-// written; the pass then stops with an error.
+// written; the pass then stops with an error. An output that holds bytes
+// back writes them out in Flush, which the pass calls once at its end,
+// whether the job was served or refused.
 class DscOutput {
 public:
     virtual ~DscOutput() = default;
     virtual bool Write(std::string_view bytes, Origin origin) = 0;
+    virtual bool Flush() { return true; }
+    // Why a write failed, for the pass's error message; empty when unknown.
+    virtual std::string WhyFailed() const { return {}; }
 };
 
 // Writes to a standard stream.
@@ -98,9 +104,20 @@ struct DscOptions {
     std::function<void(int page)> onPage;
 };
 
+// Why a job was refused.
+enum class DscError {
+    kNone,
+    kEmpty,          // no byte at all
+    kUnreadable,     // the input failed
+    kNoHeader,       // no %!PS-Adobe- line (and no pass-through)
+    kSectionOverrun, // a counted data section runs past the end of the job
+    kOutputFailed,   // a write failed
+};
+
 struct DscResult {
     bool ok = false;
-    std::string error;                 // why the job was refused, when it was
+    DscError failure = DscError::kNone;
+    std::string error;                 // why the job was refused, in words
     std::vector<std::string> warnings; // sound output, but worth telling
     bool passedThrough = false;        // not DSC; copied unchanged
     bool truncated = false;            // the job ends before its trailer

@@ -1,3 +1,4 @@
+#include "libraries/dsc/buffered_output.h"
 #include "libraries/dsc/dsc_pass.h"
 #include "libraries/dsc/dsc_test_support.h"
 #include "libraries/dsc/file_output.h"
@@ -5,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
+#include <thread>
+#include <unistd.h>
 
 namespace klv::dsc {
 namespace {
@@ -236,10 +242,12 @@ struct LineEnding {
 };
 const LineEnding kLineEndings[] = {{"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}};
 
-TEST(DscPass, InjectsWhereTheDriverDoesInEveryLineEnding) {
+// Runs each case in every line ending, with the inserted text as written and
+// converted to the job's line ending.
+void ExpectPlacements(const PlacementCase* cases, std::size_t count) {
     for (const InsertedLineEndings mode : {InsertedLineEndings::kAsWritten, InsertedLineEndings::kJobs}) {
         for (const LineEnding& ending : kLineEndings) {
-            for (const PlacementCase& c : kPlacementCases) {
+            for (const PlacementCase& c : std::span(cases, count)) {
                 SCOPED_TRACE(std::string(c.name) + ", " + ending.name +
                              (mode == InsertedLineEndings::kJobs ? ", converted" : ""));
                 const ExpectedJob job = Expand(c.job, ending.eol, mode);
@@ -259,6 +267,127 @@ TEST(DscPass, InjectsWhereTheDriverDoesInEveryLineEnding) {
             }
         }
     }
+}
+
+TEST(DscPass, InjectsWhereTheDriverDoesInEveryLineEnding) {
+    ExpectPlacements(kPlacementCases, std::size(kPlacementCases));
+}
+
+// The page-level comments of a version 3.0 job: they stay before the page
+// setup, and %%EndPageComments ends them.
+const PlacementCase kPageCommentCases[] = {
+    {"%%EndPageComments, then the page's own page setup", R"(
+%!PS-Adobe-3.0
+%%Pages: 2
+{11}%%EndComments
+%%BeginProlog
+{14}{15}%%EndProlog
+%%BeginSetup
+{16}%%EndSetup
+%%Page: 1 1
+%%PageBoundingBox: 12 12 583 830
+%%PageOrientation: Portrait
+%%EndPageComments
+%%BeginPageSetup
+{101}/pagesave save def
+%%EndPageSetup
+showpage
+%%PageTrailer
+%%Page: 2 2
+%%EndPageComments
+%%BeginPageSetup
+{101}%%EndPageSetup
+showpage
+%%PageTrailer
+%%Trailer
+%%EOF
+)",
+     2},
+    {"every page-level comment, %%EndPageComments and no page setup", R"(
+%!PS-Adobe-3.0
+{11}%%EndComments
+%%BeginProlog
+{14}{15}%%EndProlog
+%%BeginSetup
+{16}%%EndSetup
+%%Page: 1 1
+%%PageBoundingBox: 0 0 595 842
+%%PageOrientation: Landscape
+%%PageMedia: plain
+%%PageRequirements: duplex
+%%PageResources: font Helvetica
+%%+ font Courier
+%%PageProcessColors: Cyan Magenta Yellow Black
+%%PageCustomColors: (PANTONE 185 C)
+%%EndPageComments
++%%BeginPageSetup
+{101}+%%EndPageSetup
+showpage
+%%PageTrailer
+%%EOF
+)",
+     1},
+    {"page-level comments without %%EndPageComments, then a page setup", R"(
+%!PS-Adobe-3.0
+{11}%%EndComments
+%%BeginProlog
+{14}{15}%%EndProlog
+%%BeginSetup
+{16}%%EndSetup
+%%Page: 1 1
+%%PageMedia: plain
+%%PageProcessColors: Black
+%%BeginPageSetup
+{101}%%EndPageSetup
+showpage
+%%EOF
+)",
+     1},
+    {"page comments deferred to the page trailer; an empty page", R"(
+%!PS-Adobe-3.0
+{11}%%EndComments
+%%BeginProlog
+{14}{15}%%EndProlog
+%%BeginSetup
+{16}%%EndSetup
+%%Page: 1 1
+%%PageBoundingBox: (atend)
+%%PageResources: (atend)
+%%EndPageComments
+%%BeginPageSetup
+{101}%%EndPageSetup
+showpage
+%%PageTrailer
+%%PageBoundingBox: 0 0 595 842
+%%PageResources: font Helvetica
+%%Page: 2 2
++%%BeginPageSetup
+{101}+%%EndPageSetup
+%%PageTrailer
+%%Trailer
+%%EOF
+)",
+     2},
+    {"%%EndPageComments, then code before any page setup", R"(
+%!PS-Adobe-3.0
+{11}%%EndComments
+%%BeginProlog
+{14}{15}%%EndProlog
+%%BeginSetup
+{16}%%EndSetup
+%%Page: 1 1
+%%PageOrientation: Portrait
+%%EndPageComments
++%%BeginPageSetup
+{101}+%%EndPageSetup
+showpage
+%%EOF
+)",
+     1},
+};
+
+TEST(DscPass, KeepsPageLevelCommentsBeforeThePageSetupInEveryLineEnding) {
+    ExpectPlacements(kPageCommentCases, std::size(kPageCommentCases));
 }
 
 TEST(DscPass, ClosesInjectedTextThatLacksALineBreak) {
@@ -343,14 +472,16 @@ TEST(DscPass, GivesTheSameOutputHoweverTheInputArrives) {
     const std::string lf =
         JobWithData(Section("%%BeginBinary: " + std::to_string(kTrap.size()), kTrap, "%%EndBinary"),
                     Section("%%BeginData: 2 ASCII Lines", "%%Page: 9 9\n%%EOF", "%%EndData"));
-    std::string crlf;
-    for (const char c : lf)
+    std::string crlf, cr;
+    for (const char c : lf) {
         crlf += c == '\n' ? "\r\n"s : std::string(1, c);
+        cr += c == '\n' ? '\r' : c;
+    }
     // A small line cap keeps the reader's buffer small, so that the reads
     // end all over the job.
     DscOptions options;
     options.lineCap = 40;
-    for (const std::string& job : {lf, crlf}) {
+    for (const std::string& job : {lf, crlf, cr}) {
         const test::Recorded whole = RunMarked(job, options);
         ASSERT_TRUE(whole.result.ok) << whole.result.error;
         for (std::size_t readSize = 1; readSize <= 40; ++readSize) {
@@ -430,7 +561,9 @@ TEST(DscPass, RefusesOnlyWhatItCannotServeAndSaysWhy) {
         } else if (!c.ok && c.message == std::string("no DSC header")) {
             EXPECT_EQ(r.output, ""); // nothing reaches a stream for a refused job
         }
-        if (c.ok) {
+        // Apart from a job without a header, every byte read before the end
+        // was passed on, also when the job was then refused.
+        if (c.message != std::string("no DSC header")) {
             EXPECT_EQ(r.job, c.job);
         }
     }
@@ -496,6 +629,50 @@ TEST(LineReader, KeepsCrLfWholeAcrossReadsAndCapsLongLines) {
         EXPECT_TRUE(sawCrLf);
         EXPECT_EQ(joined, input);
     }
+}
+
+TEST(FdOutput, DeliversEveryByteThroughFullPipesAndPartialWrites) {
+    // A small non-blocking pipe and a slow reader: writes come back short or
+    // not at all, and each piece larger than a block bypasses it.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    std::string received;
+    std::thread reader([&] {
+        char chunk[97];
+        for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) != 0;) {
+            if (n > 0)
+                received.append(chunk, static_cast<std::size_t>(n));
+        }
+    });
+    std::string page = "%%Page: 1 1\n%%BeginPageSetup\n%%EndPageSetup\n";
+    for (int i = 0; i < 2000; ++i)
+        page += "(line " + std::to_string(i) + ") show\n";
+    const std::string binary(50000, '\x04');
+    const std::string job = "%!PS-Adobe-3.0\n%%EndComments\n" + page + "%%BeginBinary: 50000\n" + binary +
+                            "\n%%EndBinary\nshowpage\n%%EOF\n";
+    std::istringstream in(job);
+    FdOutput out(fds[1], 1000);
+    const DscResult r = RunDscPass(in, out, test::MarkerText);
+    close(fds[1]);
+    reader.join();
+    close(fds[0]);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(out.Error(), 0);
+    EXPECT_EQ(received, RunMarked(job).output);
+}
+
+TEST(FdOutput, ReportsWhyTheOutputCannotBeWritten) {
+    const int fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        GTEST_SKIP() << "no /dev/full";
+    std::istringstream in("%!PS-Adobe-3.0\n%%EndComments\n%%EOF\n");
+    FdOutput out(fd);
+    const DscResult r = RunDscPass(in, out, test::MarkerText);
+    close(fd);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "the output cannot be written: "s + std::strerror(ENOSPC));
 }
 
 struct FileOutputCase {

@@ -1,11 +1,11 @@
 // Jobs from producers no one here wrote, made at test time with Debian's
 // tools: the pass must put every point in its place, keep every byte of the
 // job, and leave a job that Ghostscript runs with the same pages.
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "libraries/dsc/dsc_pass.h"
 #include "libraries/dsc/dsc_test_support.h"
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
+#include "libraries/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -193,7 +193,7 @@ TEST_P(ProducerJobs, AreServedAtEveryPointAndKeptByteForByte) {
     const Producer& producer = GetParam();
     if (!HasProgram(producer.program))
         GTEST_SKIP() << producer.program << " is not installed";
-    if (!klv::support::RunProcess({klv::gs::GhostscriptProgram(), "--version"}).started)
+    if (!klv::gs::GhostscriptAvailable())
         GTEST_SKIP() << "Ghostscript cannot be started";
     TempDir dir;
     std::vector<fs::path> inputs;

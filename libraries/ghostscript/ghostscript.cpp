@@ -11,8 +11,8 @@ namespace klv::gs {
 
 namespace fs = std::filesystem;
 using support::ProcessResult;
-using support::RunProcess;
 using support::ReadWholeFile;
+using support::RunProcess;
 using support::TempDir;
 using support::WriteWholeFile;
 
@@ -21,8 +21,11 @@ namespace {
 // Arguments common to every run: quiet, no prompts between pages, exit at
 // the end of the input, and no file access beyond what the command line
 // grants.
-std::vector<std::string> BaseArguments() {
-    return {GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER"};
+std::vector<std::string> BaseArguments(bool quiet = true) {
+    std::vector<std::string> argv = {GhostscriptProgram(), "-dNOPAUSE", "-dBATCH", "-dSAFER"};
+    if (quiet)
+        argv.insert(argv.begin() + 1, "-q");
+    return argv;
 }
 
 } // namespace
@@ -55,6 +58,47 @@ bool ParsePostScriptError(std::string_view output, std::string* name, std::strin
     return true;
 }
 
+GsErrors ReadErrors(std::string_view output) {
+    GsErrors errors;
+    errors.postscriptError = ParsePostScriptError(output, &errors.name, &errors.command);
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string_view::npos)
+            end = output.size();
+        std::string_view line = output.substr(start, end - start);
+        start = end + 1;
+        if (line.find("Error") == std::string_view::npos)
+            continue;
+        const std::size_t first = line.find_first_not_of(" \t");
+        const std::size_t last = line.find_last_not_of(" \t\r");
+        errors.lines.emplace_back(line.substr(first, last + 1 - first));
+    }
+    return errors;
+}
+
+support::ProcessResult RunGhostscriptWith(const std::vector<std::string>& args, double timeoutSeconds,
+                                          bool quiet) {
+    std::vector<std::string> argv = BaseArguments(quiet);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProcess(argv, timeoutSeconds);
+}
+
+PdfConversion ConvertPdfToPostScript(const std::string& pdf, const std::string& postscript,
+                                     double timeoutSeconds) {
+    // Not quiet: a PDF that Ghostscript cannot read still yields a job, with
+    // an empty page or none, and then it never says which pages it processes.
+    const ProcessResult run =
+        RunGhostscriptWith({"-sDEVICE=ps2write", "-sOutputFile=" + postscript, pdf}, timeoutSeconds, false);
+    PdfConversion conversion;
+    conversion.started = run.started;
+    conversion.timedOut = run.timedOut;
+    conversion.exitStatus = run.exitStatus;
+    conversion.pagesRead = run.output.find("Processing pages ") != std::string::npos;
+    conversion.errors = ReadErrors(run.output);
+    return conversion;
+}
+
 GsRun RunGhostscript(const std::string& postscript, const std::vector<std::string>& deviceArgs) {
     GsRun run;
     TempDir dir;
@@ -63,22 +107,23 @@ GsRun RunGhostscript(const std::string& postscript, const std::vector<std::strin
         run.output = "cannot write " + input.string();
         return run;
     }
-    std::vector<std::string> argv = BaseArguments();
-    if (deviceArgs.empty())
-        argv.push_back("-dNODISPLAY");
-    else
-        argv.insert(argv.end(), deviceArgs.begin(), deviceArgs.end());
+    std::vector<std::string> args = deviceArgs;
+    if (args.empty())
+        args.push_back("-dNODISPLAY");
     // "--" would make the rest arguments of the job, so the input is given
     // as a plain path; it is ours and cannot start with '-'.
-    argv.push_back(input.string());
+    args.push_back(input.string());
 
-    const ProcessResult process = RunProcess(argv);
+    const ProcessResult process = RunGhostscriptWith(args, 120);
     run.started = process.started;
     run.exitStatus = process.exitStatus;
     run.output = process.output;
     if (process.timedOut)
         run.output += "\n(Ghostscript was stopped after the time limit)\n";
-    run.postscriptError = ParsePostScriptError(run.output, &run.errorName, &run.errorCommand);
+    const GsErrors errors = ReadErrors(run.output);
+    run.postscriptError = errors.postscriptError;
+    run.errorName = errors.name;
+    run.errorCommand = errors.command;
     run.ok = run.started && run.exitStatus == 0 && !run.postscriptError;
     return run;
 }

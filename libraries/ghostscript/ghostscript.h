@@ -3,13 +3,14 @@
 // raised, and rendered pages as small RGB rasters.
 //
 // Ghostscript is started directly (no shell) as
-//   gs -q -dNOPAUSE -dBATCH -dSAFER <device arguments> <temporary input file>
-// with stdout and stderr captured together. The program is taken from the
+//   gs -q -dNOPAUSE -dBATCH -dSAFER <device arguments> <files>
+// with stdout and stderr captured together; nothing else in the project
+// starts it. The program is taken from the
 // KLVPS_GS environment variable, else "gs" on the PATH.
 #pragma once
 
-#include "libraries/support/process.h"
 #include "libraries/ghostscript/raster.h"
+#include "libraries/support/process.h"
 
 #include <filesystem>
 #include <string>
@@ -43,6 +44,34 @@ GsRun RunGhostscript(const std::string& postscript, const std::vector<std::strin
 // Finds the first "Error: /name in command" report in Ghostscript output.
 // Returns false when there is none.
 bool ParsePostScriptError(std::string_view output, std::string* name, std::string* command);
+
+// What Ghostscript's output says went wrong: the first PostScript error,
+// and every line that reports an error (its own "Error:" lines and the
+// PDF interpreter's "**** Error" notes), trimmed.
+struct GsErrors {
+    bool postscriptError = false;
+    std::string name;    // of the PostScript error
+    std::string command; // it was raised in
+    std::vector<std::string> lines;
+};
+GsErrors ReadErrors(std::string_view output);
+
+// Runs Ghostscript with the base arguments and then args (devices, options
+// and files), at most timeoutSeconds. Without quiet, -q is left out, so
+// that Ghostscript says which pages it processes.
+support::ProcessResult RunGhostscriptWith(const std::vector<std::string>& args, double timeoutSeconds,
+                                          bool quiet = true);
+
+// A PDF file converted to DSC PostScript with the ps2write device.
+struct PdfConversion {
+    bool started = false; // Ghostscript could be started
+    bool timedOut = false;
+    int exitStatus = -1;
+    bool pagesRead = false; // Ghostscript said it processed pages: the PDF could be read
+    GsErrors errors;
+};
+PdfConversion ConvertPdfToPostScript(const std::string& pdf, const std::string& postscript,
+                                     double timeoutSeconds);
 
 // Every page of a job rendered with the ppmraw device.
 struct Rendering {

@@ -160,30 +160,19 @@ Refusal Parse(Id id, std::string_view text, Value* value) {
     return Refuse(Problem::kWrongKind, id, std::string(text));
 }
 
-Refusal Set(std::uint8_t* block, Id id, const Value& value) {
+Refusal Check(Id id, const Value& value) {
     const Setting& s = SettingOf(id);
     switch (s.kind) {
     case Kind::kWatermarkText: {
         const auto* watermark = std::get_if<WatermarkValue>(&value);
         if (watermark == nullptr)
             return Refuse(Problem::kWrongKind, id, "");
-        if (watermark->text) {
-            if (const Refusal r = CheckText(s, *watermark->text))
-                return r;
-            PutWide(block, s.field, s.max, *watermark->text);
-        }
-        dm::PutS16(block, dm::kSWatermarkOn, watermark->on ? 1 : 0);
-        return {};
+        return watermark->text ? CheckText(s, *watermark->text) : Refusal{};
     }
     case Kind::kFontName:
     case Kind::kText: {
         const auto* text = std::get_if<std::u16string>(&value);
-        if (text == nullptr)
-            return Refuse(Problem::kWrongKind, id, "");
-        if (const Refusal r = CheckText(s, *text))
-            return r;
-        PutWide(block, s.field, s.max, *text);
-        return {};
+        return text == nullptr ? Refuse(Problem::kWrongKind, id, "") : CheckText(s, *text);
     }
     case Kind::kInteger: {
         const auto* number = std::get_if<long long>(&value);
@@ -191,31 +180,52 @@ Refusal Set(std::uint8_t* block, Id id, const Value& value) {
             return Refuse(Problem::kWrongKind, id, "");
         if (*number < s.min || *number > s.max)
             return Refuse(Problem::kOutOfRange, id, std::to_string(*number));
-        if (s.storage == Storage::kS16)
-            dm::PutS16(block, s.field, static_cast<std::int16_t>(*number));
-        else
-            dm::PutU32(block, s.field, static_cast<std::uint32_t>(static_cast<std::int32_t>(*number)));
         return {};
     }
-    case Kind::kColour: {
-        const auto* colour = std::get_if<Colour>(&value);
-        if (colour == nullptr)
-            return Refuse(Problem::kWrongKind, id, "");
-        // The fourth byte is never read; it keeps what it held.
-        dm::PutByte(block, s.field, colour->red);
-        dm::PutByte(block, s.field + 1, colour->green);
-        dm::PutByte(block, s.field + 2, colour->blue);
-        return {};
-    }
-    case Kind::kSwitch: {
-        const auto* on = std::get_if<bool>(&value);
-        if (on == nullptr)
-            return Refuse(Problem::kWrongKind, id, "");
-        dm::PutS16(block, s.field, *on ? s.on : s.off);
-        return {};
-    }
+    case Kind::kColour:
+        return std::holds_alternative<Colour>(value) ? Refusal{} : Refuse(Problem::kWrongKind, id, "");
+    case Kind::kSwitch:
+        return std::holds_alternative<bool>(value) ? Refusal{} : Refuse(Problem::kWrongKind, id, "");
     }
     return Refuse(Problem::kWrongKind, id, "");
+}
+
+Refusal Set(std::uint8_t* block, Id id, const Value& value) {
+    if (const Refusal r = Check(id, value))
+        return r;
+    const Setting& s = SettingOf(id);
+    switch (s.kind) {
+    case Kind::kWatermarkText: {
+        const WatermarkValue& watermark = std::get<WatermarkValue>(value);
+        if (watermark.text)
+            PutWide(block, s.field, s.max, *watermark.text);
+        dm::PutS16(block, dm::kSWatermarkOn, watermark.on ? 1 : 0);
+        break;
+    }
+    case Kind::kFontName:
+    case Kind::kText:
+        PutWide(block, s.field, s.max, std::get<std::u16string>(value));
+        break;
+    case Kind::kInteger:
+        if (s.storage == Storage::kS16)
+            dm::PutS16(block, s.field, static_cast<std::int16_t>(std::get<long long>(value)));
+        else
+            dm::PutU32(block, s.field,
+                       static_cast<std::uint32_t>(static_cast<std::int32_t>(std::get<long long>(value))));
+        break;
+    case Kind::kColour: {
+        // The fourth byte is never read; it keeps what it held.
+        const Colour& colour = std::get<Colour>(value);
+        dm::PutByte(block, s.field, colour.red);
+        dm::PutByte(block, s.field + 1, colour.green);
+        dm::PutByte(block, s.field + 2, colour.blue);
+        break;
+    }
+    case Kind::kSwitch:
+        dm::PutS16(block, s.field, std::get<bool>(value) ? s.on : s.off);
+        break;
+    }
+    return {};
 }
 
 Refusal Set(std::vector<std::uint8_t>& block, Id id, const Value& value) {

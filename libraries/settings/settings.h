@@ -63,6 +63,9 @@ struct Refusal {
 // Parses text (UTF-8, as a person typed it) as the setting's kind of value.
 Refusal Parse(Id id, std::string_view text, Value* value);
 
+// Checks value against the setting's row without storing it.
+Refusal Check(Id id, const Value& value);
+
 // Checks value against the setting's row and stores it into block, which
 // holds dm::kSize bytes: the field (the rest of a text field cleared) and,
 // for the watermark's text, the watermark switch. Nothing is written when

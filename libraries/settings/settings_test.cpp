@@ -1,5 +1,8 @@
 #include "libraries/settings/settings.h"
 
+#include "libraries/settings/settings_doc.h"
+#include "libraries/support/files.h"
+
 #include "devmode/layout.h"
 #include "platform/host/host.h"
 
@@ -114,6 +117,14 @@ TEST(Describe, NamesTheLimitInTheSettingsUnit) {
               "99999 is outside -32768 to 32767 degrees");
     EXPECT_EQ(Describe(SetFromText(block, Id::kJobPassword, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9")),
               "5 characters, at most 4 allowed");
+}
+
+// The README's table of settings is this table's; after a change of a row,
+// paste the expected table there.
+TEST(MarkdownTable, IsTheOneInTheReadme) {
+    const std::string readme = support::ReadWholeFile(KLVPS_README_PATH);
+    EXPECT_NE(readme.find(MarkdownTable()), std::string::npos) << "the README's settings table should read:\n"
+                                                               << MarkdownTable();
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // Conformance tests of the built DLL, run on Windows or under Wine: the
 // module is loaded by name and driven only through what it exports, as the
-// driver does. Prints one line per failure and a closing count.
+// driver does. Prints one line per failure and a closing count
+// (module/tests/conformance.h).
 #include "devmode/layout.h"
 #include "hooks/hook_list.h"
+#include "module/tests/conformance.h"
 #include "module/tests/dll_conformance_checks.h"
 #include "module/tests/dll_recording_helper.h"
 #include "platform/printoem.h"
@@ -18,21 +20,6 @@
 namespace {
 
 namespace dm = klv::dm;
-
-int gPassed = 0;
-int gFailed = 0;
-
-#define ok(condition, ...)                                                                                   \
-    do {                                                                                                     \
-        if (condition) {                                                                                     \
-            ++gPassed;                                                                                       \
-        } else {                                                                                             \
-            ++gFailed;                                                                                       \
-            std::printf("%s:%d: Test failed: ", __FILE__, __LINE__);                                         \
-            std::printf(__VA_ARGS__);                                                                        \
-            std::printf("\n");                                                                               \
-        }                                                                                                    \
-    } while (0)
 
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(WINAPI*)();
@@ -272,10 +259,8 @@ int main() {
     SwitchTraceOn();
     HMODULE module = LoadLibraryW(L"klvps.dll");
     ok(module != nullptr, "klvps.dll not loaded (error %lu)", GetLastError());
-    if (module == nullptr) {
-        std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);
-        return 1;
-    }
+    if (module == nullptr)
+        return klv::conformance::Finish("dll");
     auto getClassObject = KLV_FUNCTION_CAST(GetClassObjectFn, GetProcAddress(module, "DllGetClassObject"));
     auto canUnloadNow = KLV_FUNCTION_CAST(CanUnloadNowFn, GetProcAddress(module, "DllCanUnloadNow"));
     ok(getClassObject != nullptr && canUnloadNow != nullptr, "entry points exported undecorated");
@@ -307,10 +292,9 @@ int main() {
     }
     TestResources(module);
     TestStatusExports(module);
-    klv::conformance::CheckVersionResource(module, gPassed, gFailed);
-    klv::conformance::CheckSpoolerJobs(module, gPassed, gFailed);
-    klv::conformance::CheckCallerSide32(module, gPassed, gFailed);
+    klv::conformance::CheckVersionResource(module, L"klvps", L"rendering plug-in");
+    klv::conformance::CheckSpoolerJobs(module);
+    klv::conformance::CheckCallerSide32(module);
     FreeLibrary(module);
-    std::printf("dll: %d passed, %d failed\n", gPassed, gFailed);
-    return gFailed == 0 ? 0 : 1;
+    return klv::conformance::Finish("dll");
 }

@@ -1,3 +1,4 @@
+#include "module/tests/conformance.h"
 #include "module/tests/dll_conformance_checks.h"
 #include "module/tests/dll_recording_helper.h"
 #include "platform/printoem.h"
@@ -36,12 +37,11 @@ struct JobCase {
 
 } // namespace
 
-void CheckSpoolerJobs(HMODULE module, int& passed, int& failed) {
-    Tally tally(passed, failed);
+void CheckSpoolerJobs(HMODULE module) {
     HMODULE spooler = GetModuleHandleW(L"winspool.drv");
     auto clear = FunctionCast<ClearFn>(GetProcAddress(spooler, "KlvSpoolerClear"));
     auto addJob = FunctionCast<AddJobFn>(GetProcAddress(spooler, "KlvSpoolerAddJob"));
-    KLV_CHECK(tally, clear != nullptr && addJob != nullptr, "the stand-in spooler is not the one loaded");
+    ok(clear != nullptr && addJob != nullptr, "the stand-in spooler is not the one loaded");
     if (clear == nullptr || addJob == nullptr)
         return;
 
@@ -113,10 +113,10 @@ void CheckSpoolerJobs(HMODULE module, int& passed, int& failed) {
             "(" + c.user + ") /ZUDurareDirod /ProcSet findresource begin logusername end\n";
         const std::string documentLine =
             "(" + c.document + ") /ZUDurareDirod /ProcSet findresource begin logfilename end\n";
-        KLV_CHECK(tally, collector.Joined().find(userLine) != std::string::npos,
-                  "%s: user line missing from:\n%s", c.what, collector.Joined().c_str());
-        KLV_CHECK(tally, collector.Joined().find(documentLine) != std::string::npos,
-                  "%s: document line missing from:\n%s", c.what, collector.Joined().c_str());
+        ok(collector.Joined().find(userLine) != std::string::npos, "%s: user line missing from:\n%s", c.what,
+           collector.Joined().c_str());
+        ok(collector.Joined().find(documentLine) != std::string::npos, "%s: document line missing from:\n%s",
+           c.what, collector.Joined().c_str());
         plugin->DisablePDEV(&devobj);
     }
     clear();

@@ -1,3 +1,4 @@
+#include "module/tests/conformance.h"
 #include "module/tests/dll_conformance_checks.h"
 
 #include <cstdarg>
@@ -7,20 +8,6 @@
 #include <string>
 
 namespace klv::conformance {
-
-void Tally::Check(bool condition, const char* file, int line, const char* format, ...) {
-    if (condition) {
-        ++passed_;
-        return;
-    }
-    ++failed_;
-    std::printf("%s:%d: Test failed: ", file, line);
-    va_list arguments;
-    va_start(arguments, format);
-    std::vprintf(format, arguments);
-    va_end(arguments);
-    std::printf("\n");
-}
 
 namespace {
 
@@ -86,18 +73,17 @@ template <typename Visit> bool ForEachChild(const BYTE* origin, const VersionNod
 
 } // namespace
 
-void CheckVersionResource(HMODULE module, int& passed, int& failed) {
-    Tally tally(passed, failed);
+void CheckVersionResource(HMODULE module, const wchar_t* internalName, const wchar_t* role) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(kRtVersion));
-    KLV_CHECK(tally, found != nullptr, "no version resource");
+    ok(found != nullptr, "no version resource");
     if (found == nullptr)
         return;
     const auto* origin = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
     const BYTE* limit = origin + SizeofResource(module, found);
     VersionNode root;
     const bool rootRead = ReadNode(origin, origin, limit, root);
-    KLV_CHECK(tally, rootRead && root.key == L"VS_VERSION_INFO" && root.valueLength == 52,
-              "version resource root malformed");
+    ok(rootRead && root.key == L"VS_VERSION_INFO" && root.valueLength == 52,
+       "version resource root malformed");
     if (!rootRead || root.valueLength != 52)
         return;
 
@@ -105,13 +91,13 @@ void CheckVersionResource(HMODULE module, int& passed, int& failed) {
     std::memcpy(fixed, root.value, sizeof(fixed));
     const DWORD versionHigh = (KLVPS_VERSION_MAJOR << 16) | KLVPS_VERSION_MINOR;
     const DWORD versionLow = (KLVPS_VERSION_PATCH << 16) | KLVPS_VERSION_TWEAK;
-    KLV_CHECK(tally, fixed[0] == kFixedFileInfoSignature, "fixed information signature %08lx",
-              static_cast<unsigned long>(fixed[0]));
-    KLV_CHECK(tally, fixed[2] == versionHigh && fixed[3] == versionLow, "file version %08lx %08lx",
-              static_cast<unsigned long>(fixed[2]), static_cast<unsigned long>(fixed[3]));
-    KLV_CHECK(tally, fixed[4] == versionHigh && fixed[5] == versionLow, "product version %08lx %08lx",
-              static_cast<unsigned long>(fixed[4]), static_cast<unsigned long>(fixed[5]));
-    KLV_CHECK(tally, fixed[9] == kFileTypeDll, "file type %lu", static_cast<unsigned long>(fixed[9]));
+    ok(fixed[0] == kFixedFileInfoSignature, "fixed information signature %08lx",
+       static_cast<unsigned long>(fixed[0]));
+    ok(fixed[2] == versionHigh && fixed[3] == versionLow, "file version %08lx %08lx",
+       static_cast<unsigned long>(fixed[2]), static_cast<unsigned long>(fixed[3]));
+    ok(fixed[4] == versionHigh && fixed[5] == versionLow, "product version %08lx %08lx",
+       static_cast<unsigned long>(fixed[4]), static_cast<unsigned long>(fixed[5]));
+    ok(fixed[9] == kFileTypeDll, "file type %lu", static_cast<unsigned long>(fixed[9]));
 
     std::map<std::wstring, std::wstring> strings;
     DWORD translation = 0;
@@ -128,7 +114,7 @@ void CheckVersionResource(HMODULE module, int& passed, int& failed) {
                     std::memcpy(&translation, var.value, 4);
             });
     });
-    KLV_CHECK(tally, walked, "version resource children malformed");
+    ok(walked, "version resource children malformed");
 
     struct Expected {
         const wchar_t* key;
@@ -139,16 +125,14 @@ void CheckVersionResource(HMODULE module, int& passed, int& failed) {
         {L"ProductName", L"klvps"},
         {L"FileVersion", version},
         {L"ProductVersion", version},
-        {L"OriginalFilename", L"klvps.dll"},
-        {L"InternalName", L"klvps"},
-        {L"FileDescription", sizeof(void*) == 8
-                                 ? L"klvps rendering plug-in for the PostScript driver (64-bit)"
-                                 : L"klvps rendering plug-in for the PostScript driver (32-bit)"},
+        {L"OriginalFilename", std::wstring(internalName) + L".dll"},
+        {L"InternalName", internalName},
+        {L"FileDescription", L"klvps " + std::wstring(role) + L" for the PostScript driver (" +
+                                 (sizeof(void*) == 8 ? L"64-bit)" : L"32-bit)")},
     };
     for (const Expected& e : expected)
-        KLV_CHECK(tally, strings[e.key] == e.value, "version string %ls is \"%ls\"", e.key,
-                  strings[e.key].c_str());
-    KLV_CHECK(tally, translation == 0x04B00409, "translation %08lx", static_cast<unsigned long>(translation));
+        ok(strings[e.key] == e.value, "version string %ls is \"%ls\"", e.key, strings[e.key].c_str());
+    ok(translation == 0x04B00409, "translation %08lx", static_cast<unsigned long>(translation));
 }
 
 } // namespace klv::conformance

@@ -1,46 +1,24 @@
 #include "platform/host/job_queue.h"
 
-#include <cstring>
+#include "platform/job_info.h"
 
 namespace {
 
 using klv::host::QueuedJob;
+using klv::platform::SpooledJob;
 
-DWORD StringBytes(const std::optional<std::u16string>& text) {
-    return text ? static_cast<DWORD>((text->size() + 1) * sizeof(WCHAR)) : 0;
+const WCHAR* TextOrNull(const std::optional<std::u16string>& text) {
+    return text ? text->c_str() : nullptr;
 }
 
-DWORD RecordBytes(const QueuedJob& job) {
-    return sizeof(JOB_INFO_1W) + StringBytes(job.user) + StringBytes(job.document);
+// The queue as the packer reads it; valid while the queue is unchanged.
+std::vector<SpooledJob> Spooled(const std::vector<QueuedJob>& jobs) {
+    std::vector<SpooledJob> spooled;
+    spooled.reserve(jobs.size());
+    for (const QueuedJob& job : jobs)
+        spooled.push_back({job.id, TextOrNull(job.user), TextOrNull(job.document)});
+    return spooled;
 }
-
-// Lays out records first and their strings after them, as the spooler does.
-class Packer {
-public:
-    Packer(BYTE* buffer, DWORD recordCount)
-        : buffer_(buffer), strings_(buffer + recordCount * sizeof(JOB_INFO_1W)) {}
-
-    void Put(DWORD index, const QueuedJob& job) {
-        JOB_INFO_1W record{};
-        record.JobId = job.id;
-        record.pUserName = PutString(job.user);
-        record.pDocument = PutString(job.document);
-        std::memcpy(buffer_ + index * sizeof(JOB_INFO_1W), &record, sizeof(record));
-    }
-
-private:
-    WCHAR* PutString(const std::optional<std::u16string>& text) {
-        if (!text)
-            return nullptr;
-        auto* at = reinterpret_cast<WCHAR*>(strings_);
-        std::memcpy(strings_, text->c_str(), StringBytes(text));
-        strings_ += StringBytes(text);
-        return at;
-    }
-
-    BYTE* buffer_;
-    BYTE* strings_;
-};
 
 } // namespace
 
@@ -53,11 +31,6 @@ JobQueue::JobQueue() {
 void JobQueue::Add(QueuedJob job) {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(job));
-}
-
-void JobQueue::Clear() {
-    std::lock_guard lock(mutex_);
-    jobs_.clear();
 }
 
 void JobQueue::FailEnumJobs(bool fail) {
@@ -88,58 +61,29 @@ DWORD JobQueue::EnumJobs(DWORD firstJob, DWORD count, DWORD level, BYTE* jobs, D
                          DWORD* returned) {
     std::lock_guard lock(mutex_);
     ++enumCalls_;
-    if (needed == nullptr || returned == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    *returned = 0;
-    if (level != 1) {
-        return ERROR_INVALID_LEVEL;
-    }
     if (failEnum_) {
-        *needed = 0;
+        if (needed != nullptr)
+            *needed = 0;
+        if (returned != nullptr)
+            *returned = 0;
         return ERROR_INVALID_HANDLE;
     }
-    DWORD first = firstJob < jobs_.size() ? firstJob : static_cast<DWORD>(jobs_.size());
-    DWORD take = static_cast<DWORD>(jobs_.size()) - first;
-    if (take > count)
-        take = count;
-    DWORD bytes = 0;
-    for (DWORD i = 0; i < take; ++i)
-        bytes += RecordBytes(jobs_[first + i]);
-    *needed = bytes;
-    if (size < bytes || (bytes > 0 && jobs == nullptr)) {
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    Packer packer(jobs, take);
-    for (DWORD i = 0; i < take; ++i)
-        packer.Put(i, jobs_[first + i]);
-    *returned = take;
-    return ERROR_SUCCESS;
+    const std::vector<SpooledJob> spooled = Spooled(jobs_);
+    return platform::EnumJobInfo(spooled.data(), static_cast<DWORD>(spooled.size()), firstJob, count, level,
+                                 jobs, size, needed, returned);
 }
 
 DWORD JobQueue::GetJob(DWORD jobId, DWORD level, BYTE* job, DWORD size, DWORD* needed) {
     std::lock_guard lock(mutex_);
     ++getCalls_;
-    if (needed == nullptr) {
+    if (failGet_) {
+        if (needed != nullptr)
+            *needed = 0;
         return ERROR_INVALID_PARAMETER;
     }
-    if (level != 1) {
-        return ERROR_INVALID_LEVEL;
-    }
-    const QueuedJob* found = nullptr;
-    for (const QueuedJob& queued : jobs_)
-        if (queued.id == jobId)
-            found = &queued;
-    if (failGet_ || found == nullptr) {
-        *needed = 0;
-        return ERROR_INVALID_PARAMETER;
-    }
-    *needed = RecordBytes(*found);
-    if (size < *needed || job == nullptr) {
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    Packer(job, 1).Put(0, *found);
-    return ERROR_SUCCESS;
+    const std::vector<SpooledJob> spooled = Spooled(jobs_);
+    return platform::GetJobInfo(spooled.data(), static_cast<DWORD>(spooled.size()), jobId, level, job, size,
+                                needed);
 }
 
 } // namespace klv::host

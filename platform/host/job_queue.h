@@ -21,7 +21,6 @@ public:
     JobQueue& operator=(const JobQueue&) = delete;
 
     void Add(QueuedJob job);
-    void Clear();
     // Makes the listing or the single-job call fail, as a spooler may.
     void FailEnumJobs(bool fail);
     void FailGetJob(bool fail);

@@ -1,7 +1,9 @@
 #include "programs/cupsfilter/cancel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -43,9 +45,7 @@ bool Cancelled() {
     return gCancelled != 0;
 }
 
-CancellableInput::int_type CancellableInput::underflow() {
-    if (gptr() < egptr())
-        return traits_type::to_int_type(*gptr());
+ssize_t CancellableInput::ReadSome(char* into, std::size_t size) {
     while (!Cancelled()) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {gWakeFds[0], POLLIN, 0}};
         const int watched = gWakeFds[0] >= 0 ? 2 : 1;
@@ -53,21 +53,45 @@ CancellableInput::int_type CancellableInput::underflow() {
             if (errno == EINTR)
                 continue;
             readFailed_ = true;
-            return traits_type::eof();
+            return -1;
         }
         if (Cancelled())
             break;
-        const ssize_t n = read(fd_, buffer_.data(), buffer_.size());
+        const ssize_t n = read(fd_, into, size);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0)
             readFailed_ = true;
-        if (n <= 0)
-            return traits_type::eof();
-        setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
-        return traits_type::to_int_type(*gptr());
+        return n;
     }
-    return traits_type::eof();
+    return 0;
+}
+
+CancellableInput::int_type CancellableInput::underflow() {
+    if (gptr() < egptr())
+        return traits_type::to_int_type(*gptr());
+    const ssize_t n = ReadSome(buffer_.data(), buffer_.size());
+    if (n <= 0)
+        return traits_type::eof();
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+    return traits_type::to_int_type(*gptr());
+}
+
+// Large reads go straight into the reader's buffer, without a copy through
+// our own.
+std::streamsize CancellableInput::xsgetn(char* into, std::streamsize count) {
+    std::streamsize done = std::min<std::streamsize>(count, egptr() - gptr());
+    if (done > 0) {
+        std::memcpy(into, gptr(), static_cast<std::size_t>(done));
+        gbump(static_cast<int>(done));
+    }
+    while (done < count) {
+        const ssize_t n = ReadSome(into + done, static_cast<std::size_t>(count - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
 }
 
 } // namespace klv::cups

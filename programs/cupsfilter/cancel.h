@@ -3,6 +3,8 @@
 // input, finishes what it has written and exits.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <streambuf>
 #include <vector>
@@ -25,8 +27,13 @@ public:
 
 protected:
     int_type underflow() override;
+    std::streamsize xsgetn(char* into, std::streamsize count) override;
 
 private:
+    // Reads what there is, waiting for it; 0 at the end or when the job is
+    // cancelled, -1 when the read failed.
+    ssize_t ReadSome(char* into, std::size_t size);
+
     int fd_;
     std::vector<char> buffer_;
     bool readFailed_ = false;

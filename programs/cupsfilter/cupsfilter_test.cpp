@@ -1,10 +1,10 @@
 // klvps-cupsfilter run as the print server runs it: the same argument
 // vector and environment, the job on standard input or in a file, and then
 // under CUPS's own cupsfilter program with the project's PPD file.
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -250,7 +250,7 @@ TEST(CupsFilter, AReaderThatGoesAwayFailsTheJobWithAMessage) {
                                              dir.Path(), job.string(), nullptr, Reader::kGone),
                                  dir.Path());
     EXPECT_EQ(run.exitStatus, 1) << "killed by a signal, or reported success";
-    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard input: the output cannot be written")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "ERROR: klvps: standard output cannot be written: Broken pipe")) << run.err;
 }
 
 TEST(CupsFilter, StopsCleanlyWhenTheJobIsCancelled) {
@@ -287,6 +287,44 @@ TEST(CupsFilter, StopsCleanlyWhenTheJobIsCancelled) {
     EXPECT_TRUE(Contains(out, "72 720 moveto (Page 1) show\nshowpage\n"));
 }
 
+struct PluginFaultCase {
+    const char* label;
+    std::optional<std::string> library; // the file's bytes; none: no file
+    const char* cause;
+};
+
+TEST(CupsFilter, APluginThatCannotBeLoadedFailsTheJobWithOneErrorLine) {
+    // A 32-bit ELF header: a library built for another architecture.
+    std::string elf32 = "\x7f"
+                        "ELF\x01\x01\x01";
+    elf32.resize(64, '\0');
+    const PluginFaultCase cases[] = {
+        {"missing", std::nullopt, "cannot open shared object file"},
+        {"another architecture", elf32, "wrong ELF class: ELFCLASS32"},
+        {"not a library", std::string("MZ\x90\0 a Windows DLL", 20) + std::string(108, '\0'),
+         "invalid ELF header"},
+    };
+    for (const PluginFaultCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        const fs::path job = dir.Path() / "job.ps";
+        WriteAll(job, SampleJob());
+        const fs::path library = dir.Path() / "libklvps.so";
+        if (c.library)
+            WriteAll(library, *c.library);
+        std::vector<std::string> env = CupsEnvironment(KLVPS_PPD_PATH);
+        env.back() = "KLVPS_PLUGIN=" + library.string();
+        const FilterRun run =
+            Finish(StartFilter({"4", "u", "t", "1", ""}, env, dir.Path(), job.string(), nullptr), dir.Path());
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(Count(run.err, "ERROR:"), 1u) << run.err;
+        EXPECT_TRUE(Contains(run.err, "ERROR: klvps: cannot load the plug-in " + library.string()))
+            << run.err;
+        EXPECT_TRUE(Contains(run.err, c.cause)) << run.err;
+        EXPECT_TRUE(run.out.empty()) << "nothing reaches the printer";
+    }
+}
+
 // CUPS's own programs, with a server directory whose filters are the
 // system's and ours.
 class UnderCups : public ::testing::Test {
@@ -298,8 +336,12 @@ protected:
             GTEST_SKIP() << "CUPS's pstops filter is not installed (Debian package cups-core-drivers)";
         const fs::path filters = dir_.Path() / "serverbin" / "filter";
         fs::create_directories(filters);
-        for (const fs::directory_entry& e : fs::directory_iterator("/usr/lib/cups/filter"))
-            fs::create_symlink(e.path(), filters / e.path().filename());
+        // An installed klvps-cupsfilter is left out: the build's is the
+        // one under test, whatever the machine has installed.
+        for (const fs::directory_entry& e : fs::directory_iterator("/usr/lib/cups/filter")) {
+            if (e.path().filename() != "klvps-cupsfilter")
+                fs::create_symlink(e.path(), filters / e.path().filename());
+        }
         // cupsfilter passes filters a fixed environment, without
         // KLVPS_PLUGIN: the filter finds the plug-in by its built-in path.
         fs::copy_file(KLVPS_CUPSFILTER_PATH, filters / "klvps-cupsfilter");
@@ -378,8 +420,7 @@ TEST_F(UnderCups, PdfJobsReachItThroughCupssOwnFilters) {
     const fs::path out = dir_.Path() / "out.ps";
     WriteAll(ps, SampleJob());
     const klv::support::ProcessResult made =
-        klv::support::RunProcess({klv::gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
-                                  "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()});
+        klv::gs::RunGhostscriptWith({"-sDEVICE=pdfwrite", "-sOutputFile=" + pdf.string(), ps.string()}, 120);
     ASSERT_EQ(made.exitStatus, 0) << made.output;
     const klv::support::ProcessResult run =
         Cupsfilter({"-U", "frank", "-o", "klvps-watermark=DRAFT"}, pdf, out, "application/pdf");

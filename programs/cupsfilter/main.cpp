@@ -3,24 +3,23 @@
 // print server gets the same accounting block, patch, flip key and
 // watermark. It reads PostScript from the file argument or standard input,
 // writes PostScript to standard output and reports on standard error with
-// CUPS's message prefixes.
-#include "devmode/layout.h"
+// CUPS's message prefixes. The job itself is the job library's (RunJob);
+// this file only speaks CUPS's filter conventions.
+#include "libraries/job/job.h"
+#include "libraries/job/outputs.h"
+#include "libraries/settings/settings_doc.h"
 #include "programs/cupsfilter/cancel.h"
 #include "programs/cupsfilter/cups_options.h"
-#include "programs/cupsfilter/job_settings.h"
-#include "libraries/settings/devmode_fields.h"
-#include "programs/klvps/print_job.h"
-#include "libraries/simulator/simulator.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #ifndef KLVPS_CUPS_PLUGIN
 #define KLVPS_CUPS_PLUGIN "/usr/local/lib/klvps/libklvps.so"
@@ -35,26 +34,43 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 
 void Message(std::string_view prefix, const std::string& text) {
-    std::cerr << prefix << ": " << text << "\n" << std::flush;
+    // One write per line: the job's filters and its backend share one pipe
+    // to cupsd, and a line written in pieces can be split by another
+    // process's line, which loses its prefix and with it the job's reason.
+    const std::string line = std::string(prefix) + ": klvps: " + text + "\n";
+    std::cerr.flush();
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t wrote = write(STDERR_FILENO, line.data() + done, line.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            break;
+        done += static_cast<std::size_t>(wrote);
+    }
 }
 
 void PrintHelp() {
+    std::string options;
+    for (const klv::settings::Setting& s : klv::settings::kSettings) {
+        const std::string name = s.cupsOption;
+        options += "  " + name + std::string(name.size() < 24 ? 24 - name.size() : 1, ' ') +
+                   klv::settings::HelpWithLimits(s) + "\n";
+    }
     std::cout << kUsage
               << "\nA CUPS filter for application/vnd.cups-postscript: adds the klvps plug-in's\n"
                  "settings to a DSC PostScript job, read from FILE or standard input, and\n"
                  "writes the job to standard output. The job's user, title and id are those\n"
                  "the plug-in's accounting block bills. Options (from OPTIONS, over the\n"
                  "defaults of the queue's PPD file named by $PPD):\n"
-                 "  klvps-watermark=TEXT|none   klvps-watermark-angle=DEGREES\n"
-                 "  klvps-watermark-color=R,G,B|#RRGGBB   klvps-watermark-size=POINTS\n"
-                 "  klvps-watermark-font=NAME   klvps-full-page[=BOOL]   klvps-flip[=BOOL]\n"
-                 "  klvps-job-name=TEXT   klvps-job-password=TEXT\n"
+              << options
+              << "The watermark text may name {user}, {title}, {job-id}, {date}, {time} and\n"
+                 "{printer} ($PRINTER), filled in for each job ({{ and }} for braces).\n"
                  "The plug-in is loaded from $KLVPS_PLUGIN, else " KLVPS_CUPS_PLUGIN ".\n";
 }
 
-std::string PluginPath() {
-    const char* configured = std::getenv("KLVPS_PLUGIN");
-    return configured != nullptr && *configured != '\0' ? configured : KLVPS_CUPS_PLUGIN;
+std::string EnvOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
 }
 
 bool ParseJobId(const std::string& text, DWORD* id) {
@@ -67,27 +83,6 @@ bool ParseJobId(const std::string& text, DWORD* id) {
     return true;
 }
 
-std::vector<klv::cups::CupsOption> QueueDefaults() {
-    const char* ppd = std::getenv("PPD");
-    if (ppd == nullptr || *ppd == '\0')
-        return {};
-    std::ifstream in(ppd);
-    if (!in) {
-        Message("DEBUG", std::string("klvps: cannot read the PPD file ") + ppd + "; no queue defaults");
-        return {};
-    }
-    return klv::cups::PpdDefaults(in);
-}
-
-klv::sim::Paper PaperOf(const std::vector<klv::cups::CupsOption>& options) {
-    for (const klv::cups::CupsOption& o : options) {
-        if ((o.name == "PageSize" || o.name == "media" || o.name == "PageRegion") &&
-            (o.value.find("A4") != std::string::npos || o.value.find("a4") != std::string::npos))
-            return klv::sim::Paper::kA4;
-    }
-    return klv::sim::Paper::kLetter;
-}
-
 int Run(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
         PrintHelp();
@@ -98,84 +93,95 @@ int Run(int argc, char** argv) {
         return kFailed;
     }
     if (!klv::cups::WatchForCancel()) {
-        Message("ERROR", std::string("klvps: cannot watch for a cancelled job: ") + std::strerror(errno));
+        Message("ERROR", std::string("cannot watch for a cancelled job: ") + std::strerror(errno));
         return kFailed;
     }
 
-    klv::cli::ExistingJob job;
-    if (!ParseJobId(argv[1], &job.setup.jobId)) {
-        Message("ERROR", std::string("klvps: job id '") + argv[1] + "' is not a number from 1 to 4294967295");
+    klv::job::JobData job;
+    if (!ParseJobId(argv[1], &job.jobId)) {
+        Message("ERROR", std::string("job id '") + argv[1] + "' is not a number from 1 to 4294967295");
         return kFailed;
     }
-    job.setup.user = argv[2];
-    job.setup.document = argv[3];
-    const std::vector<klv::cups::CupsOption> options =
-        klv::cups::MergeOptions(QueueDefaults(), klv::cups::ParseCupsOptions(argv[5]));
-    job.setup.paper = PaperOf(options);
+    job.user = argv[2];
+    job.title = argv[3];
+    job.printer = EnvOr("PRINTER", "");
+    job.plugin = EnvOr("KLVPS_PLUGIN", KLVPS_CUPS_PLUGIN);
+    job.kind = klv::job::InputKind::kPostScript;
 
-    // Check the options before loading anything, so that a bad value is
-    // reported even where the plug-in cannot be loaded.
+    // The options are checked before anything is loaded, so that a bad
+    // value is reported even where the plug-in cannot be loaded.
+    klv::cups::JobOptions options;
     std::string error;
-    std::vector<std::uint8_t> block(klv::dm::kSize);
-    if (!klv::cups::ApplyJobOptions(block, options, &error)) {
-        Message("ERROR", "klvps: " + error);
+    if (!klv::cups::ReadJobOptions(argv[5], EnvOr("PPD", ""), &options, &error)) {
+        Message("ERROR", error);
         return kFailed;
     }
+    job.settings = std::move(options.settings);
+    job.paper = options.paper;
 
     int fd = STDIN_FILENO;
-    job.name = "standard input";
+    job.inputName = "standard input";
     if (argc == 7) {
-        job.name = argv[6];
+        job.inputName = argv[6];
         fd = open(argv[6], O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            Message("ERROR", std::string("klvps: cannot open ") + argv[6] + ": " + std::strerror(errno));
+            Message("ERROR", std::string("cannot open ") + argv[6] + ": " + std::strerror(errno));
             return kFailed;
         }
     }
 
     klv::sim::Simulator sim;
-    const std::string plugin = PluginPath();
-    if (!sim.Open(plugin, &error)) {
-        Message("ERROR", "klvps: " + error + " (set KLVPS_PLUGIN, or install the plug-in there)");
+    if (!klv::job::OpenPlugin(sim, job, &error)) {
+        Message("ERROR", error + " (set KLVPS_PLUGIN, or install the plug-in there)");
         return kFailed;
     }
-    if (klv::cups::HasJobOptions(options)) {
-        block = sim.DefaultDevMode(&error);
-        if (block.empty() || !klv::cups::ApplyJobOptions(block, options, &error)) {
-            Message("ERROR", "klvps: " + error);
-            return kFailed;
-        }
-        job.setup.devmode = block;
-    }
+    Message("DEBUG", "job " + std::to_string(job.jobId) + " of " + job.user + ", plug-in " + job.plugin +
+                         (options.paperName.empty() ? "" : ", paper " + options.paperName));
 
-    job.output = "-";
-    Message("DEBUG", "klvps: job " + std::to_string(job.setup.jobId) + " of " + job.setup.user +
-                         ", plug-in " + plugin);
     klv::cups::CancellableInput input(fd);
     std::istream in(&input);
-    const klv::cli::ExistingJobResult result = klv::cli::PrintExistingJob(
-        sim, in, job, [](int page) { Message("DEBUG", "klvps: page " + std::to_string(page)); });
+    klv::job::FdOutput output(STDOUT_FILENO);
+    job.input = &in;
+    job.output = &output;
+    job.cancelled = [] { return klv::cups::Cancelled(); };
+    job.message = [](klv::job::Level level, const std::string& text) {
+        Message(level == klv::job::Level::kError     ? "ERROR"
+                : level == klv::job::Level::kWarning ? "WARNING"
+                : level == klv::job::Level::kInfo    ? "INFO"
+                                                     : "DEBUG",
+                text);
+    };
+    const klv::job::JobOutcome outcome = klv::job::RunJob(sim, job);
     if (fd != STDIN_FILENO)
         close(fd);
 
-    if (klv::cups::Cancelled()) {
-        Message("INFO", "klvps: job cancelled; stopped after " + std::to_string(result.bytesRead) + " bytes");
+    if (outcome.failure == klv::job::Failure::kCancelled) {
+        // What was served before the cancel goes out; CUPS knows the job
+        // did not finish from the exit status.
+        output.Finish(&error);
+        Message("INFO", "job cancelled; stopped after " + std::to_string(outcome.bytesRead) + " bytes");
         return kFailed;
     }
-    for (const std::string& warning : result.warnings)
-        Message("WARNING", "klvps: " + warning);
-    if (!result.ok) {
-        Message("ERROR", "klvps: " + result.error);
+    for (const std::string& warning : outcome.warnings)
+        Message("WARNING", warning);
+    if (!outcome.ok()) {
+        Message("ERROR", outcome.message);
+        return kFailed;
+    }
+    // A job cut off before its trailer would print as far as it goes; the
+    // printer must not take it for the whole job.
+    if (outcome.truncated) {
+        Message("ERROR", job.inputName + ": the job ends before its trailer; it was cut off");
         return kFailed;
     }
     if (input.ReadFailed()) {
-        Message("ERROR", "klvps: " + job.name + " cannot be read");
+        Message("ERROR", job.inputName + " cannot be read");
         return kFailed;
     }
     if (sim.Close() != S_OK)
-        Message("DEBUG", "klvps: the plug-in reports that it cannot be unloaded");
-    Message("DEBUG", "klvps: served " + std::to_string(result.pages) + " pages, " +
-                         std::to_string(result.bytesRead) + " bytes");
+        Message("DEBUG", "the plug-in reports that it cannot be unloaded");
+    Message("DEBUG", "served " + std::to_string(outcome.pages) + " pages, " +
+                         std::to_string(outcome.bytesRead) + " bytes");
     return kDone;
 }
 

@@ -1,10 +1,10 @@
 // Jobs printed with `klvps print` and read back with `klvps check`: what the
 // printer receives must be exactly what was set. Also the rendered
 // watermark, golden jobs and the errors of every subcommand.
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -45,7 +45,7 @@ std::string Hex(const std::string& bytes) {
 }
 
 bool GhostscriptMissing() {
-    return !RunProcess({klv::gs::GhostscriptProgram(), "--version"}, 30).started;
+    return !klv::gs::GhostscriptAvailable();
 }
 
 // The colour the printer sets: each component as the job writes it, with
@@ -82,9 +82,21 @@ std::ostream& operator<<(std::ostream& out, const MatrixRow& row) {
     return out << row.name;
 }
 
+// The watermark's text as a person gives it: braces doubled, since a brace
+// opens a variable.
+std::string Literal(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out.push_back(c);
+        if (c == '{' || c == '}')
+            out.push_back(c);
+    }
+    return out;
+}
+
 std::vector<std::string> WatermarkArgs(const WatermarkSet& w) {
     return {"--watermark",
-            w.text,
+            Literal(w.text),
             "--watermark-font",
             w.font,
             "--watermark-size",
@@ -555,11 +567,15 @@ TEST(CheckErrorTest, EachSubcommandFailsCleanly) {
         {"PrintSizeOutOfRange",
          {"print", "--watermark-size", "0", "-o", "OUT"},
          1,
-         "--watermark-size: 0 is outside 1 to 1000"},
+         "--watermark-size: 0 is outside 1 to 2147483647 points"},
         {"PrintAngleNotANumber",
          {"print", "--watermark-angle", "steep", "-o", "OUT"},
-         2,
-         "--watermark-angle"},
+         1,
+         "--watermark-angle: 'steep' is not a number"},
+        {"PrintUnknownVariable",
+         {"print", "--watermark", "by {usr}", "-o", "OUT"},
+         1,
+         "the watermark names {usr}, which is not a variable"},
         {"PrintBadColour",
          {"print", "--watermark-color", "#12345", "-o", "OUT"},
          1,

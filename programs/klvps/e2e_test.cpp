@@ -1,9 +1,9 @@
 // Whole jobs: the driver simulator drives the plug-in library, and
 // Ghostscript interprets what they wrote together.
-#include "testing/require_ghostscript.h"
 #include "libraries/ghostscript/ghostscript.h"
 #include "libraries/settings/devmode_fields.h"
 #include "libraries/simulator/simulator.h"
+#include "testing/require_ghostscript.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The klvps command as a user runs it.
 #include "libraries/support/files.h"
+#include "libraries/support/process.h"
 #include "libraries/support/temp_dir.h"
 #include "testing/require_ghostscript.h"
-#include "libraries/support/process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

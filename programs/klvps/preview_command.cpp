@@ -1,12 +1,12 @@
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "programs/klvps/preview_command.h"
 
 #include "libraries/ghostscript/ghostscript.h"
-#include "libraries/support/process.h"
-#include "programs/klvps/check/run_check.h"
-#include "programs/klvps/text_pages.h"
 #include "libraries/simulator/simulator.h"
+#include "libraries/support/files.h"
+#include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
+#include "programs/klvps/check/run_check.h"
+#include "programs/klvps/page_range.h"
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace klv::cli {
@@ -24,25 +25,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 std::string ReadFile(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        throw Failure(path + ": no such file");
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad())
-        throw Failure(path + ": cannot be read");
-    return bytes;
+    std::string error;
+    std::optional<std::string> bytes = support::ReadFile(path, &error);
+    if (!bytes)
+        throw CommandFailure(error);
+    return std::move(*bytes);
 }
 
 void WriteOutput(const std::string& path, const std::string& bytes) {
     std::string error;
     if (!support::WriteFileAtomically(path, bytes, &error))
-        throw Failure(error);
+        throw CommandFailure(error);
 }
 
 // One page rendered to PNG bytes.
@@ -50,27 +44,25 @@ std::string RenderPng(const PreviewOptions& o, int page) {
     support::TempDir dir;
     const fs::path png = dir.Path() / "page.png";
     const support::ProcessResult run =
-        support::RunProcess({gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
-                             "-sDEVICE=png16m", "-r" + std::to_string(o.dpi),
-                             "-dFirstPage=" + std::to_string(page), "-dLastPage=" + std::to_string(page),
-                             "-sOutputFile=" + png.string(), fs::absolute(o.input).string()},
-                            o.timeoutSeconds);
+        gs::RunGhostscriptWith({"-sDEVICE=png16m", "-r" + std::to_string(o.dpi),
+                                "-dFirstPage=" + std::to_string(page), "-dLastPage=" + std::to_string(page),
+                                "-sOutputFile=" + png.string(), fs::absolute(o.input).string()},
+                               o.timeoutSeconds);
     if (!run.started)
-        throw Failure("cannot run Ghostscript (" + gs::GhostscriptProgram() + "): " + run.output);
+        throw CommandFailure("cannot run Ghostscript (" + gs::GhostscriptProgram() + "): " + run.output);
     if (run.timedOut)
-        throw Failure(o.input + ": page " + std::to_string(page) +
-                      " did not finish; Ghostscript was stopped after " + std::to_string(o.timeoutSeconds) +
-                      " seconds (--timeout)");
-    std::string errorName, errorCommand;
-    if (gs::ParsePostScriptError(run.output, &errorName, &errorCommand))
-        throw Failure(o.input + ": PostScript error /" + errorName + " in " + errorCommand +
-                      "\n--- Ghostscript output ---\n" + run.output);
+        throw CommandFailure(o.input + ": page " + std::to_string(page) +
+                             " did not finish; Ghostscript was stopped after " +
+                             std::to_string(o.timeoutSeconds) + " seconds (--timeout)");
+    if (const gs::GsErrors errors = gs::ReadErrors(run.output); errors.postscriptError)
+        throw CommandFailure(o.input + ": PostScript error /" + errors.name + " in " + errors.command +
+                             "\n--- Ghostscript output ---\n" + run.output);
     if (run.exitStatus != 0)
-        throw Failure(o.input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) +
-                      ")\n" + run.output);
+        throw CommandFailure(o.input + ": Ghostscript failed (exit status " + std::to_string(run.exitStatus) +
+                             ")\n" + run.output);
     std::error_code ec;
     if (!fs::exists(png, ec) || fs::file_size(png, ec) == 0)
-        throw Failure(o.input + ": there is no page " + std::to_string(page));
+        throw CommandFailure(o.input + ": there is no page " + std::to_string(page));
     return ReadFile(png.string());
 }
 
@@ -92,27 +84,27 @@ void Preview(const PreviewOptions& o) {
     if (!o.pages.empty()) {
         std::string error;
         if (!ParsePageRange(o.pages, &pages, &error))
-            throw Failure("--pages: " + error);
+            throw CommandFailure("--pages: " + error);
         if (pages.size() > 1 && !several)
-            throw Failure("--pages names " + std::to_string(pages.size()) +
-                          " pages; the output name needs %d for the page number, e.g. page-%d.png");
+            throw CommandFailure("--pages names " + std::to_string(pages.size()) +
+                                 " pages; the output name needs %d for the page number, e.g. page-%d.png");
     } else if (several) {
         // Every page of the job: the stand-in printer counts them.
         const check::CheckRun counted = check::RunCheck(postscript, o.timeoutSeconds);
         if (!counted.started)
-            throw Failure("cannot run Ghostscript (" + gs::GhostscriptProgram() +
-                          "): " + counted.startError);
+            throw CommandFailure("cannot run Ghostscript (" + gs::GhostscriptProgram() +
+                                 "): " + counted.startError);
         if (counted.outcome.timedOut)
-            throw Failure(o.input + ": the job did not end; Ghostscript was stopped after " +
-                          std::to_string(o.timeoutSeconds) + " seconds (--timeout)");
+            throw CommandFailure(o.input + ": the job did not end; Ghostscript was stopped after " +
+                                 std::to_string(o.timeoutSeconds) + " seconds (--timeout)");
         if (counted.received.error)
-            throw Failure(o.input + ": PostScript error /" + counted.received.error->name + " in " +
-                          counted.received.error->command);
+            throw CommandFailure(o.input + ": PostScript error /" + counted.received.error->name + " in " +
+                                 counted.received.error->command);
         pages.clear();
         for (int p = 1; p <= counted.received.pages; ++p)
             pages.push_back(p);
         if (pages.empty())
-            throw Failure(o.input + ": the job has no page");
+            throw CommandFailure(o.input + ": the job has no page");
     }
 
     // Every page is rendered before any file is written, so a failure
@@ -131,7 +123,7 @@ void Preview(const PreviewOptions& o) {
             written.push_back(PageFileName(o.output, pages[i]));
             WriteOutput(written.back(), images[i]);
         }
-    } catch (const Failure&) {
+    } catch (const CommandFailure&) {
         written.pop_back();
         for (const std::string& file : written)
             std::remove(file.c_str());
@@ -145,7 +137,9 @@ void Preview(const PreviewOptions& o) {
                   << " to " << written.back() << "\n";
 }
 
-CLI::App* AddPreviewCommand(CLI::App& app, PreviewOptions& o) {
+Command AddPreviewCommand(CLI::App& app) {
+    auto options = std::make_shared<PreviewOptions>();
+    PreviewOptions& o = *options;
     CLI::App* previewCmd = app.add_subcommand(
         "preview", "Render pages of a PostScript file to PNG images with Ghostscript (fails when Ghostscript "
                    "reports a PostScript error; no image is written unless every page renders).");
@@ -169,7 +163,10 @@ CLI::App* AddPreviewCommand(CLI::App& app, PreviewOptions& o) {
         ->check(CLI::Range(1, 86400))
         ->capture_default_str();
 
-    return previewCmd;
+    return {previewCmd, [options] {
+                Preview(*options);
+                return 0;
+            }};
 }
 
 } // namespace klv::cli

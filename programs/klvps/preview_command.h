@@ -1,11 +1,9 @@
 // `klvps preview JOB -o FILE`: pages of a PostScript job rendered to PNG.
 #pragma once
 
-#include <string>
+#include "programs/klvps/command.h"
 
-namespace CLI {
-class App;
-}
+#include <string>
 
 namespace klv::cli {
 
@@ -18,10 +16,10 @@ struct PreviewOptions {
     int timeoutSeconds = 60; // per page
 };
 
-CLI::App* AddPreviewCommand(CLI::App& app, PreviewOptions& options);
+Command AddPreviewCommand(CLI::App& app);
 
 // Renders the pages and writes them; every page is rendered before any
-// file is written. Throws std::runtime_error with a message on failure.
+// file is written. Throws CommandFailure on failure.
 void Preview(const PreviewOptions& options);
 
 } // namespace klv::cli

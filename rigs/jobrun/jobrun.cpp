@@ -1,8 +1,11 @@
 // jobrun: runs the job matrix through a plug-in module and writes each job's
-// PostScript to OUTDIR/NAME.ps. Built for the host (the shared library) and
-// for Windows (the DLL, with the stand-in spooler as winspool.drv beside
-// it), so that the jobs of every ABI can be compared byte for byte.
+// PostScript to OUTDIR/NAME.ps, and the spooler's answers to the plug-in's
+// job calls to OUTDIR/spooler-answers.txt. Built for the host (the shared
+// library) and for Windows (the DLL, with the stand-in spooler as
+// winspool.drv beside it), so that the jobs and the answers of every ABI
+// can be compared byte for byte.
 #include "rigs/jobrun/job_matrix.h"
+#include "rigs/jobrun/spooler_answers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,7 +26,8 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::puts("usage: jobrun PLUGIN OUTDIR\n"
                   "Runs the job matrix through the plug-in module PLUGIN and writes each\n"
-                  "job's PostScript to OUTDIR/NAME.ps (OUTDIR must exist).");
+                  "job's PostScript to OUTDIR/NAME.ps (OUTDIR must exist), and the spooler's\n"
+                  "answers to the plug-in's job calls to OUTDIR/spooler-answers.txt.");
         return 0;
     }
     if (argc != 3) {
@@ -62,6 +66,15 @@ int main(int argc, char** argv) {
     if (unload != S_OK) {
         std::fprintf(stderr, "jobrun: DllCanUnloadNow reported 0x%08X after the last job\n",
                      static_cast<unsigned>(unload));
+        ++failed;
+    }
+    std::string answers;
+    const std::string answersPath = std::string(argv[2]) + "/spooler-answers.txt";
+    if (!klv::sim::DescribeSpoolerAnswers(&answers, &error)) {
+        std::fprintf(stderr, "jobrun: spooler answers: %s\n", error.c_str());
+        ++failed;
+    } else if (!WriteJob(answersPath, answers)) {
+        std::fprintf(stderr, "jobrun: cannot write %s\n", answersPath.c_str());
         ++failed;
     }
     std::printf("jobrun: %d of %u jobs written\n", written, static_cast<unsigned>(matrix.size()));

@@ -114,6 +114,8 @@ int Strncmp(const char* a, const char* b, std::uint32_t size);
 std::uint32_t Strlen(const char* text);
 char* Strerror(int error);
 std::uint32_t Wcslen(const WCHAR* text);
+WCHAR* Wcsncpy(WCHAR* to, const WCHAR* from, std::uint32_t size);
+int Tolower(int c);
 int Fputc(int c, CrtFile* file);
 int Fputs(const char* text, CrtFile* file);
 int Puts(const char* text);

@@ -4,6 +4,7 @@
 #include "imports.h"
 
 #include "api.h"
+#include "stops.h"
 
 #include <cstring>
 #include <strings.h>
@@ -25,6 +26,18 @@ template <typename Function> void* Address(Function function) {
 constexpr const char* kKernel32 = "KERNEL32.dll";
 constexpr const char* kMsvcrt = "msvcrt.dll";
 constexpr const char* kWinspool = "WINSPOOL.DRV";
+constexpr const char* kUser32 = "USER32.dll";
+constexpr const char* kGdi32 = "GDI32.dll";
+constexpr const char* kComdlg32 = "COMDLG32.DLL";
+
+// One function per stopped import, which knows its own name. The system's
+// calls clean their arguments from the stack, but these never return.
+#define PE32_STOP_FUNCTION(dll, name)                                                                        \
+    void PE32_WINAPI Stop_##name() {                                                                         \
+        stops::Stop(dll, #name);                                                                             \
+    }
+PE32_STOPPED_IMPORTS(PE32_STOP_FUNCTION)
+#undef PE32_STOP_FUNCTION
 
 const BuiltIn kBuiltIns[] = {
     {kKernel32, "AcquireSRWLockExclusive", Address(kernel32::AcquireSRWLockExclusive)},
@@ -119,12 +132,18 @@ const BuiltIn kBuiltIns[] = {
 
     {kWinspool, "EnumJobsW", Address(winspool::EnumJobsW)},
     {kWinspool, "GetJobW", Address(winspool::GetJobW)},
+    {kMsvcrt, "tolower", Address(msvcrt::Tolower)},
+    {kMsvcrt, "wcsncpy", Address(msvcrt::Wcsncpy)},
+
+#define PE32_STOP_ENTRY(dll, name) {dll, #name, Address(Stop_##name)},
+    PE32_STOPPED_IMPORTS(PE32_STOP_ENTRY)
+#undef PE32_STOP_ENTRY
 };
 
 } // namespace
 
 bool IsBuiltInDll(const std::string& dll) {
-    for (const char* name : {kKernel32, kMsvcrt, kWinspool})
+    for (const char* name : {kKernel32, kMsvcrt, kWinspool, kUser32, kGdi32, kComdlg32})
         if (strcasecmp(dll.c_str(), name) == 0)
             return true;
     return false;

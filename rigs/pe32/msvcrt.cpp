@@ -193,6 +193,20 @@ std::uint32_t Wcslen(const WCHAR* text) {
     return length;
 }
 
+WCHAR* Wcsncpy(WCHAR* to, const WCHAR* from, std::uint32_t size) {
+    std::uint32_t i = 0;
+    for (; i < size && from[i] != 0; ++i)
+        to[i] = from[i];
+    for (; i < size; ++i)
+        to[i] = 0;
+    return to;
+}
+
+// The "C" locale, the only one the loader has.
+int Tolower(int c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
 int Fputc(int c, CrtFile* file) {
     return std::fputc(c, HostStream(file));
 }

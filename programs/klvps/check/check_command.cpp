@@ -1,19 +1,20 @@
 #include "programs/klvps/check/check_command.h"
 
-#include "platform/host/host.h"
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
+#include "platform/host/host.h"
 #include "programs/klvps/check/run_check.h"
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <memory>
 
 namespace klv::check {
 
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& o) {
+cli::Command AddCheckCommand(CLI::App& app) {
+    auto options = std::make_shared<CheckOptions>();
+    CheckOptions& o = *options;
     CLI::App* cmd = app.add_subcommand(
         "check", "Run a PostScript job in Ghostscript behind a stand-in printer and report what the printer "
                  "received: the names handed to the accounting procedures, the job ticket, the flip key, the "
@@ -28,21 +29,17 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& o) {
     cmd->add_option("--codepage", o.codePage,
                     "ANSI code page the names were written in (default: $KLVPS_ANSI_CODEPAGE, else 1252)")
         ->check(CLI::Range(1u, 65535u));
-    return cmd;
+    return {cmd, [options] { return RunCheckCommand(*options); }};
 }
 
 int RunCheckCommand(const CheckOptions& o) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(o.job, ec)) {
-        std::cerr << "klvps: " << o.job << ": no such file\n";
+    std::string error;
+    const std::optional<std::string> job = support::ReadFile(o.job, &error);
+    if (!job) {
+        std::cerr << "klvps: " << error << "\n";
         return kExitUsage;
     }
-    std::ifstream in(o.job, std::ios::binary);
-    const std::string postscript((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || !in.is_open()) {
-        std::cerr << "klvps: " << o.job << ": cannot be read\n";
-        return kExitUsage;
-    }
+    const std::string& postscript = *job;
     const unsigned codePage = o.codePage != 0 ? o.codePage : host::AnsiCodePage();
     if (!CodePageToUtf8("", codePage)) {
         std::cerr << "klvps: code page " << codePage << " is not supported on this host\n";

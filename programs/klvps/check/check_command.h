@@ -1,11 +1,9 @@
 // `klvps check JOB`: what a printer receives from a job.
 #pragma once
 
-#include <string>
+#include "programs/klvps/command.h"
 
-namespace CLI {
-class App;
-}
+#include <string>
 
 namespace klv::check {
 
@@ -21,7 +19,7 @@ constexpr int kExitClean = 0;
 constexpr int kExitNotClean = 1;
 constexpr int kExitUsage = 2;
 
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);
+cli::Command AddCheckCommand(CLI::App& app);
 
 // Runs the check and prints the report; returns the exit code.
 int RunCheckCommand(const CheckOptions& options);

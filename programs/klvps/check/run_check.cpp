@@ -1,9 +1,9 @@
-#include "libraries/support/files.h"
-#include "libraries/support/temp_dir.h"
 #include "programs/klvps/check/run_check.h"
 
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "libraries/support/temp_dir.h"
 #include "programs/klvps/check/stand_in_printer.h"
 
 #include <fstream>
@@ -40,9 +40,8 @@ CheckRun RunCheck(const std::string& postscript, double timeoutSeconds) {
     // The stand-in reads the job itself, so that it can catch the job's
     // errors and report what the job left behind.
     const support::ProcessResult process =
-        support::RunProcess({gs::GhostscriptProgram(), "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER",
-                        "--permit-file-read=" + job.string(), "-dNODISPLAY", program.string()},
-                       timeoutSeconds);
+        gs::RunGhostscriptWith({"--permit-file-read=" + job.string(), "-dNODISPLAY", program.string()},
+                               timeoutSeconds);
     run.started = process.started;
     if (!process.started) {
         run.startError = process.output;

@@ -40,7 +40,7 @@ struct JobCase {
 };
 
 TEST(RunCheckTest, SeesWhatTheJobHandsOver) {
-    if (!support::RunProcess({gs::GhostscriptProgram(), "--version"}, 30).started)
+    if (!klv::gs::GhostscriptAvailable())
         GTEST_SKIP() << "Ghostscript cannot be started";
     const JobCase cases[] = {
         {"AccountingEscapesResolved",
@@ -122,7 +122,7 @@ TEST(RunCheckTest, SeesWhatTheJobHandsOver) {
 }
 
 TEST(RunCheckTest, ReadsTheWatermarkProcedureAndTheFileName) {
-    if (!support::RunProcess({gs::GhostscriptProgram(), "--version"}, 30).started)
+    if (!klv::gs::GhostscriptAvailable())
         GTEST_SKIP() << "Ghostscript cannot be started";
     const CheckRun run =
         RunCheck(std::string("%!PS\n") + kAccounting + kWatermark + kInvoke + "showpage\n", 60);
@@ -140,7 +140,7 @@ TEST(RunCheckTest, ReadsTheWatermarkProcedureAndTheFileName) {
 }
 
 TEST(RunCheckTest, StopsAJobThatNeverEnds) {
-    if (!support::RunProcess({gs::GhostscriptProgram(), "--version"}, 30).started)
+    if (!klv::gs::GhostscriptAvailable())
         GTEST_SKIP() << "Ghostscript cannot be started";
     const CheckRun run = RunCheck("%!PS\nshowpage { } loop\n", 1);
     EXPECT_TRUE(run.outcome.timedOut);

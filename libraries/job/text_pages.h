@@ -1,10 +1,10 @@
-// Lays out a plain text file as pages of lines for `klvps print FILE.txt`.
+// Lays out a plain text file as pages of lines for a text job.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace klv::cli {
+namespace klv::job {
 
 // Splits UTF-8 text into pages of at most `rows` lines of at most
 // `columns` characters. Long lines are wrapped at the last space that fits,
@@ -15,8 +15,4 @@ namespace klv::cli {
 bool PaginateText(const std::string& utf8, int columns, int rows,
                   std::vector<std::vector<std::string>>* pages, std::string* error);
 
-// A page list such as "1-3,5" with pages from 1; false with a message when
-// it is malformed or a range runs backwards.
-bool ParsePageRange(const std::string& text, std::vector<int>* pages, std::string* error);
-
-} // namespace klv::cli
+} // namespace klv::job
