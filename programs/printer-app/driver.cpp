@@ -197,6 +197,7 @@ bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* 
     ServedJob served;
     served.document = papplJobGetFilename(job);
     served.format = format;
+    served.printer = papplPrinterGetName(papplJobGetPrinter(job));
     if (!SetupOf(job, options, &served.setup))
         return false;
     served.cancelled = [job] { return papplJobIsCanceled(job); };
@@ -258,6 +259,17 @@ bool RasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     auto state = std::make_unique<RasterState>(device);
     std::string error;
     state->device = LockDevice(job);
+    // The watermark's variables expanded for this job, as the job library
+    // does for every other format.
+    ServedJob served;
+    served.printer = papplPrinterGetName(papplJobGetPrinter(job));
+    served.setup = setup;
+    klv::job::JobOutcome outcome;
+    if (std::optional<std::vector<std::uint8_t>> block =
+            klv::job::BlockFor(*Config().simulator, JobDataFor(served), &outcome))
+        setup.devmode = std::move(block);
+    else if (!outcome.ok())
+        return Fail(job, outcome.message);
     state->session = std::make_unique<sim::DriverSession>(*Config().simulator);
     state->session->KeepLogText(false);
     if (!state->session->Begin(setup, nullptr, &error))

@@ -3,7 +3,7 @@
 // the IPP job, written through the plug-in to an output as it goes.
 #pragma once
 
-#include "libraries/dsc/dsc_pass.h"
+#include "libraries/job/job.h"
 #include "libraries/simulator/simulator.h"
 
 #include <functional>
@@ -14,6 +14,7 @@ namespace klv::app {
 struct ServedJob {
     std::string document; // the spooled document file
     std::string format;   // its MIME type: application/postscript, application/pdf or text/plain
+    std::string printer;  // for the watermark's {printer}
     sim::JobSetup setup;  // user, title, job id, paper, resolution, device mode
     // Asked between writes; true stops the job (Cancel-Job).
     std::function<bool()> cancelled;
@@ -26,6 +27,9 @@ struct ServeResult {
 };
 
 // simulator must be open; jobs may share it from several threads.
-ServeResult ServeJob(sim::Simulator& simulator, const ServedJob& job, dsc::DscOutput& out);
+ServeResult ServeJob(sim::Simulator& simulator, const ServedJob& served, job::Output& out);
+
+// The job record the job library runs (without its output).
+job::JobData JobDataFor(const ServedJob& served);
 
 } // namespace klv::app
