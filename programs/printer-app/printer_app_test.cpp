@@ -144,7 +144,7 @@ TEST_F(PrinterAppTest, EveryFormatReachesThePrinterBilledToTheIppJob) {
         SCOPED_TRACE(c.format);
         const std::string owner = "user-" + std::to_string(sent);
         const IppResult result = Print(c.document, c.format, owner, std::string("Title ") + c.format,
-                                       " ATTR text klvps-watermark WM-" + std::to_string(sent) + "\n");
+                                       " ATTR text klvps-watermark \"WM-{user}\"\n");
         ASSERT_EQ(result.status, 0) << result.output;
         // A raster job streams while it arrives, so PAPPL takes one only
         // when the printer is idle: clients wait, as this one does.
@@ -161,7 +161,7 @@ TEST_F(PrinterAppTest, EveryFormatReachesThePrinterBilledToTheIppJob) {
         EXPECT_EQ(report["pages"], c.pages);
         EXPECT_EQ(report["accounting"]["jobName"]["text"], std::string("Title ") + c.format);
         EXPECT_EQ(report["ticket"]["jobName"]["text"], std::string("Title ") + c.format);
-        EXPECT_EQ(report["watermark"]["text"]["text"], "WM-" + std::to_string(i));
+        EXPECT_EQ(report["watermark"]["text"]["text"], "WM-user-" + std::to_string(i));
         EXPECT_EQ(report["watermark"]["pages"].size(), static_cast<std::size_t>(c.pages));
     }
 }
