@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <stdexcept>
 #include <thread>
@@ -160,6 +161,60 @@ bool LoopbackPrinter::WaitForJobs(std::size_t count, double seconds) const {
         if (Clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+std::string LoopbackPrinter::Received() const {
+    // A connection that ends while it is read is renamed under the reader:
+    // then the folder is read again.
+    std::string bytes;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::vector<fs::path> files;
+        for (const fs::directory_entry& e : fs::directory_iterator(dir_)) {
+            const fs::path extension = e.path().extension();
+            if (extension == ".prn" || extension == ".reset" || extension == ".partial")
+                files.push_back(e.path());
+        }
+        // job-NNNN sorts in connection order whatever its extension.
+        std::sort(files.begin(), files.end(),
+                  [](const fs::path& a, const fs::path& b) { return a.stem() < b.stem(); });
+        bytes.clear();
+        bool whole = true;
+        for (const fs::path& file : files) {
+            std::string error;
+            const std::optional<std::string> text = support::ReadFile(file, &error);
+            whole = whole && text.has_value();
+            if (text)
+                bytes += *text;
+        }
+        if (whole)
+            break;
+    }
+    return bytes;
+}
+
+std::vector<std::string> LoopbackPrinter::Documents() const {
+    constexpr std::string_view kStart = "%!PS-Adobe-";
+    constexpr std::string_view kEnd = "%%EOF";
+    const std::string received = Received();
+    std::vector<std::string> documents;
+    for (std::size_t at = received.find(kStart); at != std::string::npos;) {
+        const std::size_t next = received.find(kStart, at + 1);
+        std::string document = received.substr(at, next == std::string::npos ? next : next - at);
+        if (document.find(kEnd) != std::string::npos)
+            documents.push_back(std::move(document));
+        at = next;
+    }
+    return documents;
+}
+
+bool LoopbackPrinter::WaitForDocuments(std::size_t count, double seconds) const {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Documents().size() < count) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
 }

@@ -50,6 +50,17 @@ public:
     // Waits until at least count connections have ended; false after seconds.
     bool WaitForJobs(std::size_t count, double seconds) const;
 
+    // A sender that keeps its connection open from one job to the next (a
+    // printer application does) sends several on one connection: these are
+    // the whole DSC jobs received so far on any connection, open ones too,
+    // told apart by their %!PS-Adobe- header and kept when their %%EOF has
+    // arrived, in the order they came.
+    std::vector<std::string> Documents() const;
+    // Waits until at least count whole DSC jobs have arrived; false after seconds.
+    bool WaitForDocuments(std::size_t count, double seconds) const;
+    // Every byte received on any connection, in order.
+    std::string Received() const;
+
 private:
     std::string Command(const std::string& line);
 

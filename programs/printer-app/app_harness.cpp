@@ -3,14 +3,15 @@
 #include "libraries/support/process.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fstream>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace klv::app::testing {
@@ -61,73 +62,6 @@ int FreePort() {
     if (fd >= 0)
         close(fd);
     return port;
-}
-
-LoopbackPrinter::LoopbackPrinter() {
-    listener_ = Listen(&port_);
-    thread_ = std::thread([this] { Serve(); });
-}
-
-LoopbackPrinter::~LoopbackPrinter() {
-    stop_ = true;
-    thread_.join();
-    if (listener_ >= 0)
-        close(listener_);
-}
-
-void LoopbackPrinter::Serve() {
-    while (!stop_ && listener_ >= 0) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 100) <= 0)
-            continue;
-        const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
-            continue;
-        char buffer[65536];
-        while (!stop_) {
-            pollfd reading{connection, POLLIN, 0};
-            if (poll(&reading, 1, 100) <= 0)
-                continue;
-            const ssize_t n = read(connection, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            std::lock_guard<std::mutex> lock(mutex_);
-            received_.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(connection);
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++connections_;
-    }
-}
-
-bool LoopbackPrinter::WaitForJobs(std::size_t count, double seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (Jobs().size() >= count)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-std::vector<std::string> LoopbackPrinter::Jobs() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string> jobs;
-    constexpr std::string_view kStart = "%!PS-Adobe-";
-    constexpr std::string_view kEnd = "%%EOF";
-    for (std::size_t at = received_.find(kStart); at != std::string::npos;) {
-        const std::size_t next = received_.find(kStart, at + 1);
-        const std::string job = received_.substr(at, next == std::string::npos ? next : next - at);
-        if (job.find(kEnd) != std::string::npos)
-            jobs.push_back(job);
-        at = next;
-    }
-    return jobs;
-}
-
-std::string LoopbackPrinter::Received() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return received_;
 }
 
 PrinterApp::PrinterApp() {

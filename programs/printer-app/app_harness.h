@@ -1,47 +1,19 @@
 // What the printer application's tests start: the application itself on
-// 127.0.0.1 with a free port, its own spool, state file and control socket,
-// and a loopback AppSocket printer that keeps every job it receives. Both
-// stop when destroyed.
+// 127.0.0.1 with a free port, its own spool, state file and control socket
+// (the printer behind it is testing/print_server.h's LoopbackPrinter). It
+// stops when destroyed.
 #pragma once
 
 #include "libraries/support/temp_dir.h"
 
-#include <atomic>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace klv::app::testing {
 
 int FreePort();
-
-// Accepts connections on 127.0.0.1, one at a time, and keeps what they
-// send. PAPPL keeps a printer's connection open while jobs follow one
-// another, so jobs are told apart by their DSC header and %%EOF.
-class LoopbackPrinter {
-public:
-    LoopbackPrinter();
-    ~LoopbackPrinter();
-    int Port() const { return port_; }
-    std::string Uri() const { return "socket://127.0.0.1:" + std::to_string(port_); }
-    // Waits until `count` whole jobs have arrived; false after the timeout.
-    bool WaitForJobs(std::size_t count, double seconds = 60);
-    std::vector<std::string> Jobs();
-    std::string Received(); // every byte, in order
-
-private:
-    void Serve();
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::string received_;
-    int connections_ = 0;
-    std::thread thread_;
-};
 
 class PrinterApp {
 public:

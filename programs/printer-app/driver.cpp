@@ -6,6 +6,7 @@
 #include "programs/printer-app/raster_job.h"
 #include "programs/printer-app/serve_job.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -30,6 +31,15 @@ constexpr Model kModels[] = {
     {"klvps-ps-color", "klvps PostScript printer, colour", true, false},
     {"klvps-ps-color-duplex", "klvps PostScript printer, colour, duplex", true, true},
 };
+
+// What clients may send. The application turns these into PostScript
+// itself (its DSC pass serves them to the plug-in)...
+constexpr std::string_view kConvertedFormats[] = {"application/pdf", "text/plain"};
+// ...and PAPPL hands these over as PostScript (the printer's own format),
+// as raster lines, or typed by their first bytes (octet-stream).
+constexpr std::string_view kPapplFormats[] = {
+    "application/postscript",  "image/pwg-raster", "image/urf", "image/jpeg", "image/png",
+    "application/octet-stream"};
 
 constexpr const char* kDeviceId = "MFG:klvps;MDL:PostScript;CMD:POSTSCRIPT;";
 
@@ -112,27 +122,7 @@ std::string ValueOf(ipp_attribute_t* attr) {
     return text != nullptr ? text : "";
 }
 
-// The job's values of the settings: the printer's defaults, then what the
-// job was sent with. (PAPPL 1.3's print options look for the defaults
-// among the job's own attributes, where they never are.)
-AttributeValues SettingValues(pappl_job_t* job) {
-    AttributeValues values;
-    ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
-    for (const settings::Setting& s : settings::kSettings) {
-        const std::string name = std::string(s.ippAttribute) + "-default";
-        if (ipp_attribute_t* attr = ippFindAttribute(defaults, name.c_str(), IPP_TAG_ZERO))
-            values.emplace_back(s.ippAttribute, ValueOf(attr));
-    }
-    ippDelete(defaults);
-    for (const settings::Setting& s : settings::kSettings) {
-        if (ipp_attribute_t* attr = papplJobGetAttribute(job, s.ippAttribute))
-            values.emplace_back(s.ippAttribute, ValueOf(attr));
-    }
-    return values;
-}
-
-std::string StringAttribute(pappl_job_t* job, const char* name) {
-    ipp_attribute_t* attr = papplJobGetAttribute(job, name);
+std::string StringValue(ipp_attribute_t* attr) {
     if (attr == nullptr)
         return {};
     if (ippGetValueTag(attr) == IPP_TAG_STRING) {
@@ -146,13 +136,10 @@ std::string StringAttribute(pappl_job_t* job, const char* name) {
 
 // The job's device mode: the plug-in's defaults with the job's settings
 // over them. False with the reason in the job's message when a value is
-// refused.
+// refused (a printer default set since the job was accepted).
 bool JobBlock(pappl_job_t* job, std::vector<std::uint8_t>* block) {
-    *block = Config().defaultBlock;
-    std::optional<AttributeRefusal> refusal = ApplyAttributes(*block, SettingValues(job));
-    if (!refusal && papplJobGetAttribute(job, "job-password") != nullptr)
-        refusal = ApplyJobPassword(*block, StringAttribute(job, "job-password"),
-                                   StringAttribute(job, "job-password-encryption"));
+    const std::optional<AttributeRefusal> refusal = BuildJobBlock(
+        papplJobGetPrinter(job), [job](const char* name) { return papplJobGetAttribute(job, name); }, block);
     if (refusal) {
         papplJobSetMessage(job, "%s", refusal->message.c_str());
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", refusal->message.c_str());
@@ -336,6 +323,31 @@ AppConfig& Config() {
     return config;
 }
 
+std::optional<AttributeRefusal> BuildJobBlock(pappl_printer_t* printer, const FindAttribute& find,
+                                              std::vector<std::uint8_t>* block) {
+    // The printer's defaults, then what the job was sent with. (PAPPL 1.3's
+    // print options look for the defaults among the job's own attributes,
+    // where they never are.)
+    AttributeValues values;
+    ipp_t* defaults = papplPrinterGetDriverAttributes(printer);
+    for (const settings::Setting& s : settings::kSettings) {
+        const std::string name = std::string(s.ippAttribute) + "-default";
+        if (ipp_attribute_t* attr = ippFindAttribute(defaults, name.c_str(), IPP_TAG_ZERO))
+            values.emplace_back(s.ippAttribute, ValueOf(attr));
+    }
+    ippDelete(defaults);
+    for (const settings::Setting& s : settings::kSettings) {
+        if (ipp_attribute_t* attr = find(s.ippAttribute))
+            values.emplace_back(s.ippAttribute, ValueOf(attr));
+    }
+    *block = Config().defaultBlock;
+    std::optional<AttributeRefusal> refusal = ApplyAttributes(*block, values);
+    if (ipp_attribute_t* password = find("job-password"); !refusal && password != nullptr)
+        refusal =
+            ApplyJobPassword(*block, StringValue(password), StringValue(find("job-password-encryption")));
+    return refusal;
+}
+
 std::vector<pappl_pr_driver_t>& Drivers() {
     static std::vector<pappl_pr_driver_t> drivers = [] {
         std::vector<pappl_pr_driver_t> list;
@@ -423,9 +435,15 @@ const char* AutoAddCallback(const char* /*deviceInfo*/, const char* /*deviceUri*
 }
 
 void AddFormats(pappl_system_t* system) {
-    papplSystemAddMIMEFilter(system, "application/pdf", "application/postscript", ConvertToPostScript,
-                             nullptr);
-    papplSystemAddMIMEFilter(system, "text/plain", "application/postscript", ConvertToPostScript, nullptr);
+    for (std::string_view format : kConvertedFormats)
+        papplSystemAddMIMEFilter(system, format.data(), "application/postscript", ConvertToPostScript,
+                                 nullptr);
+}
+
+bool CanPrint(std::string_view format) {
+    return std::find(std::begin(kConvertedFormats), std::end(kConvertedFormats), format) !=
+               std::end(kConvertedFormats) ||
+           std::find(std::begin(kPapplFormats), std::end(kPapplFormats), format) != std::end(kPapplFormats);
 }
 
 } // namespace klv::app

@@ -6,12 +6,16 @@
 #pragma once
 
 #include "libraries/simulator/simulator.h"
+#include "programs/printer-app/ipp_settings.h"
 
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace klv::app {
@@ -32,6 +36,16 @@ AppConfig& Config();
 
 std::vector<pappl_pr_driver_t>& Drivers();
 
+// A job's attribute by name: the job's own, or a request's before the job
+// exists. Null when it has none.
+using FindAttribute = std::function<ipp_attribute_t*(const char* name)>;
+
+// The device mode a job on printer prints with: the plug-in's defaults,
+// the printer's, then the job's own values and its job-password. Stops at
+// the first value the plug-in refuses, which it returns.
+std::optional<AttributeRefusal> BuildJobBlock(pappl_printer_t* printer, const FindAttribute& find,
+                                              std::vector<std::uint8_t>* block);
+
 bool DriverCallback(pappl_system_t* system, const char* driverName, const char* deviceUri,
                     const char* deviceId, pappl_pr_driver_data_t* data, ipp_t** attrs, void* context);
 
@@ -42,5 +56,8 @@ const char* AutoAddCallback(const char* deviceInfo, const char* deviceUri, const
 
 // Registers the formats the application converts to PostScript itself.
 void AddFormats(pappl_system_t* system);
+
+// Whether a document of this MIME type can be printed.
+bool CanPrint(std::string_view format);
 
 } // namespace klv::app
