@@ -59,16 +59,21 @@ void CheckJobsOneAtATime(pappl_printer_t* printer, CheckJobsFunction check) {
     // waiting here is printed by its client's own thread as it arrives.
     if (before.printing || (before.firstPending != nullptr && IsRasterStream(before.firstPending)))
         return;
+    const int completed = papplPrinterGetNumberOfCompletedJobs(printer);
     check(printer);
     if (before.firstPending == nullptr && !before.held)
         return;
     // Until the job's thread has marked it as printing, another check
-    // would start it again. Bounded, for a check that started nothing.
+    // would start it again: wait until a job prints, or one has ended
+    // since (a short job can end before it is seen printing). Which job the
+    // check started is not known here: a job sent meanwhile can come first.
+    // Bounded, for a check that started nothing.
     pappl_system_t* system = papplPrinterGetSystem(printer);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < until && papplSystemIsRunning(system)) {
         const Queue after = Survey(printer);
-        if (after.printing || after.firstPending == nullptr)
+        if (after.printing || after.firstPending == nullptr ||
+            papplPrinterGetNumberOfCompletedJobs(printer) != completed)
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -3,6 +3,7 @@
 // printer, jobs sent with ipptool, and what the printer received read back
 // with `klvps check`.
 #include "libraries/ghostscript/ghostscript.h"
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
 #include "programs/printer-app/app_harness.h"
 #include "testing/print_server.h"
@@ -36,17 +37,24 @@ constexpr const char* kGetJobs =
     " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
     " ATTR uri printer-uri $uri\n ATTR keyword which-jobs $which\n STATUS successful-ok\n}\n";
 
+constexpr const char* kCancelJob =
+    "{\n NAME \"Cancel-Job\"\n OPERATION Cancel-Job\n GROUP operation-attributes-tag\n"
+    " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+    " ATTR uri printer-uri $uri\n ATTR integer job-id $job\n ATTR name requesting-user-name $owner\n"
+    " STATUS successful-ok\n}\n";
+
 constexpr const char* kGetJob =
     "{\n NAME \"Get-Job-Attributes\"\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
     " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
     " ATTR uri printer-uri $uri\n ATTR integer job-id $job\n STATUS successful-ok\n}\n";
 
-// A two-page DSC job.
-std::string SampleJob() {
-    std::string job = "%!PS-Adobe-3.0\n%%Title: sample\n%%Pages: 2\n%%EndComments\n"
+// A DSC job of `pages` pages (two unless told).
+std::string SampleJob(int pages = 2) {
+    std::string job = "%!PS-Adobe-3.0\n%%Title: sample\n%%Pages: " + std::to_string(pages) +
+                      "\n%%EndComments\n"
                       "%%BeginProlog\n/F { /Helvetica findfont 24 scalefont setfont } def\n%%EndProlog\n"
                       "%%BeginSetup\nF\n%%EndSetup\n";
-    for (int page = 1; page <= 2; ++page) {
+    for (int page = 1; page <= pages; ++page) {
         const std::string n = std::to_string(page);
         job += "%%Page: " + n + " " + n +
                "\n%%BeginPageSetup\n%%EndPageSetup\n0 0 1 setrgbcolor 72 72 200 200 "
@@ -103,6 +111,19 @@ protected:
 
     IppResult GetJob(const std::string& id) {
         return Ipp(app_.Dir(), app_.PrinterUri("lab"), kGetJob, {{"job", id}});
+    }
+
+    // Waits until a job is in `state` or has ended; its Get-Job-Attributes
+    // answer.
+    IppResult WaitForState(const std::string& id, const std::string& wanted) {
+        for (int i = 0; i < 300; ++i) {
+            IppResult job = GetJob(id);
+            const std::string state = job.Value("job-state");
+            if (state == wanted || state == "completed" || state == "aborted" || state == "canceled")
+                return job;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return GetJob(id);
     }
 
     // Waits for a job to end; its Get-Job-Attributes answer.
@@ -281,6 +302,58 @@ TEST_F(PrinterAppTest, TwentyUsersAtOnceEachGetTheirOwnJob) {
         EXPECT_EQ(report["accounting"]["jobName"]["text"], "Report " + n);
         EXPECT_EQ(report["watermark"]["text"]["text"], "MARK-" + n);
     }
+}
+
+// The printer cannot be reached when the job starts: the job waits, and
+// prints whole once the printer listens again.
+TEST_F(PrinterAppTest, AJobWaitsForAnUnreachablePrinterAndPrintsWholeOnceItListens) {
+    ASSERT_TRUE(printer_.StopListening());
+    const IppResult sent = Print("job.ps", "application/postscript", "kim", "Waiting");
+    ASSERT_EQ(sent.status, 0) << sent.output;
+    const std::string id = sent.Value("job-id");
+    EXPECT_EQ(WaitForState(id, "processing").Value("job-state"), "processing");
+    ASSERT_TRUE(printer_.Listen());
+    EXPECT_EQ(WaitForJob(id).Value("job-state"), "completed") << app_.Log();
+    ASSERT_TRUE(printer_.WaitForDocuments(1, 60)) << app_.Log();
+    const json report = ReportFor("kim");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["pages"], 2);
+    EXPECT_EQ(printer_.Documents().size(), 1u);
+}
+
+// Cancel-Job while the printer is still taking the job: the job shows
+// canceled, its connection ends, and the next job arrives whole on a
+// connection of its own.
+TEST_F(PrinterAppTest, ACancelledJobEndsItsConnectionAndTheNextJobPrintsWhole) {
+    // Longer than the sockets between the application and the printer hold.
+    Write("long.ps", SampleJob(40000));
+    ASSERT_TRUE(printer_.SetRate(200000));
+    const IppResult sent = Print("long.ps", "application/postscript", "lou", "Long");
+    ASSERT_EQ(sent.status, 0) << sent.output;
+    const std::string id = sent.Value("job-id");
+    ASSERT_EQ(WaitForState(id, "processing").Value("job-state"), "processing");
+    const IppResult cancel =
+        Ipp(app_.Dir(), app_.PrinterUri("lab"), kCancelJob, {{"job", id}, {"owner", "lou"}});
+    ASSERT_EQ(cancel.status, 0) << cancel.output;
+    // What the sockets hold drains at once; the job stops at its next write.
+    ASSERT_TRUE(printer_.SetRate(0));
+    EXPECT_EQ(WaitForJob(id).Value("job-state"), "canceled") << app_.Log();
+    ASSERT_TRUE(printer_.WaitForJobs(1, 30)) << app_.Log();
+    const std::size_t ended = printer_.Jobs().size() + printer_.Jobs(".reset").size();
+
+    const IppResult next = Print("job.ps", "application/postscript", "max", "Next");
+    ASSERT_EQ(next.status, 0) << next.output;
+    EXPECT_EQ(WaitForJob(next.Value("job-id")).Value("job-state"), "completed") << app_.Log();
+    ASSERT_TRUE(printer_.WaitForJobs(ended + 1, 30)) << app_.Log();
+    const std::vector<fs::path> connections = printer_.Jobs();
+    std::string error;
+    const std::optional<std::string> last = support::ReadFile(connections.back(), &error);
+    ASSERT_TRUE(last.has_value()) << error;
+    EXPECT_EQ(last->rfind("%!PS-Adobe-", 0), 0u) << "the next job shares the cancelled one's connection";
+    const json report = ReportFor("max");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["pages"], 2);
+    EXPECT_EQ(printer_.Documents().size(), 1u) << "the cancelled job arrived whole";
 }
 
 TEST_F(PrinterAppTest, ADamagedPdfIsAbortedWithTheReasonAndTheNextJobPrints) {
