@@ -9,6 +9,7 @@
 #include "libraries/simulator/simulator.h"
 #include "platform/host/host.h"
 #include "programs/printer-app/driver.h"
+#include "programs/printer-app/pappl_workarounds.h"
 
 #include <pappl/pappl.h>
 
@@ -146,7 +147,11 @@ pappl_system_t* SystemCallback(int count, cups_option_t* options, void* /*data*/
                                  klv::app::AutoAddCallback, nullptr, klv::app::DriverCallback, nullptr);
     klv::app::AddFormats(system);
     papplSystemSetFooterHTML(system, "klvps printer application");
+    std::string error;
+    if (!klv::app::RequeueInterruptedJobs(state, &error))
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
     papplSystemLoadState(system, state.c_str());
+    klv::app::StartRestoredJobs(system);
     papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                                const_cast<char*>(state.c_str()));
     return system;

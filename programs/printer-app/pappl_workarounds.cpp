@@ -1,11 +1,18 @@
 #include "programs/printer-app/pappl_workarounds.h"
 
+#include "libraries/support/files.h"
 #include "programs/printer-app/driver.h"
 
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <regex>
+#include <sstream>
 #include <thread>
+
+// PAPPL's check for a printer's next job (through the application's own
+// definition in pappl_workarounds_entry.cpp).
+extern "C" void _papplPrinterCheckJobs(pappl_printer_t* printer);
 
 namespace klv::app {
 
@@ -125,6 +132,37 @@ bool RefuseBadJobRequest(pappl_client_t* client) {
                     refusal->message.c_str());
     Refuse(client, IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES, find(refusal->attribute.c_str()), refusal->message);
     return true;
+}
+
+bool RequeueInterruptedJobs(const std::string& stateFile, std::string* error) {
+    std::string text;
+    if (std::optional<std::string> read = support::ReadFile(stateFile, error))
+        text = std::move(*read);
+    else
+        return true; // no state yet
+    // Job lines as PAPPL 1.3 writes them:
+    //   Job created="..." ... processing="1796890273" state="5" username="..."
+    static const std::regex kPrinting(R"(^(Job .*?)( processing="[0-9]+")?( state=")5(".*)$)");
+    std::string out;
+    bool changed = false;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (std::smatch m; line.rfind("Job ", 0) == 0 && std::regex_match(line, m, kPrinting)) {
+            line = m[1].str() + m[3].str() + std::to_string(IPP_JSTATE_PENDING) + m[4].str();
+            changed = true;
+        }
+        out += line + "\n";
+    }
+    return !changed || support::WriteFileAtomically(stateFile, out, error);
+}
+
+void StartRestoredJobs(pappl_system_t* system) {
+    std::thread([system] {
+        for (int i = 0; i < 3000 && !papplSystemIsRunning(system); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        papplSystemIteratePrinters(
+            system, [](pappl_printer_t* printer, void*) { _papplPrinterCheckJobs(printer); }, nullptr);
+    }).detach();
 }
 
 } // namespace klv::app

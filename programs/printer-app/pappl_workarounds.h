@@ -18,6 +18,8 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+
 namespace klv::app {
 
 using CheckJobsFunction = void (*)(pappl_printer_t*);
@@ -37,5 +39,17 @@ void CheckJobsOneAtATime(pappl_printer_t* printer, CheckJobsFunction check);
 //   client-error-attributes-or-values-not-supported with the reason.
 // The attribute goes in the unsupported group.
 bool RefuseBadJobRequest(pappl_client_t* client);
+
+// PAPPL 1.3 keeps jobs in the state file, but a job that was printing when
+// the application stopped comes back as printing with no thread to print
+// it, which keeps every job behind it waiting, and nothing starts restored
+// jobs until another job arrives. Before the state is loaded: the state
+// file's printing jobs become pending again (printed from the start, as a
+// spooler retries a job). False with the reason when the file cannot be
+// rewritten.
+bool RequeueInterruptedJobs(const std::string& stateFile, std::string* error);
+
+// Once the system runs: starts each printer's restored jobs.
+void StartRestoredJobs(pappl_system_t* system);
 
 } // namespace klv::app

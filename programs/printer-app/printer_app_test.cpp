@@ -356,6 +356,29 @@ TEST_F(PrinterAppTest, ACancelledJobEndsItsConnectionAndTheNextJobPrintsWhole) {
     EXPECT_EQ(printer_.Documents().size(), 1u) << "the cancelled job arrived whole";
 }
 
+// The application stops while jobs wait for the printer (one of them
+// started) and starts again: each prints once after the restart.
+TEST_F(PrinterAppTest, JobsPendingAtAStopPrintOnceAfterTheRestart) {
+    ASSERT_TRUE(printer_.StopListening());
+    const std::vector<std::string> owners = {"ned", "ora"};
+    std::vector<std::string> ids;
+    for (const std::string& owner : owners) {
+        const IppResult sent = Print("job.ps", "application/postscript", owner, "Before the stop");
+        ASSERT_EQ(sent.status, 0) << sent.output;
+        ids.push_back(sent.Value("job-id"));
+    }
+    ASSERT_EQ(WaitForState(ids[0], "processing").Value("job-state"), "processing");
+    app_.Stop();
+    ASSERT_TRUE(app_.Start()) << app_.Log();
+    ASSERT_TRUE(printer_.Listen());
+    for (const std::string& id : ids)
+        EXPECT_EQ(WaitForJob(id).Value("job-state"), "completed") << app_.Log();
+    ASSERT_TRUE(printer_.WaitForDocuments(owners.size(), 30)) << app_.Log();
+    EXPECT_EQ(printer_.Documents().size(), owners.size());
+    for (const std::string& owner : owners)
+        EXPECT_FALSE(ReportFor(owner).is_null()) << owner;
+}
+
 TEST_F(PrinterAppTest, ADamagedPdfIsAbortedWithTheReasonAndTheNextJobPrints) {
     Write("damaged.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
     const IppResult damaged = Print("damaged.pdf", "application/pdf", "gil", "Damaged");
