@@ -421,6 +421,17 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
 
     *attrs = ippNew();
     AddSettingAttributes(*attrs);
+    // What IPP Everywhere clients ask of every printer, and PAPPL 1.3 leaves
+    // to the driver: the printer chooses the rendering intent, a raster
+    // back side comes as it is, and there are no preferred attributes.
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "print-rendering-intent-default",
+                 nullptr, "auto");
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "print-rendering-intent-supported",
+                 nullptr, "auto");
+    ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    if (!model->duplex)
+        ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
+                     "pwg-raster-document-sheet-back", nullptr, "normal");
     return true;
 }
 
