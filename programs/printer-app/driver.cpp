@@ -192,7 +192,7 @@ bool Serve(pappl_job_t* job, const pappl_pr_options_t* options, pappl_device_t* 
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Serving %s to the plug-in for %s", format,
                 served.setup.user.c_str());
     const std::unique_lock<std::mutex> lock = LockDevice(job);
-    DeviceOutput out(device);
+    DeviceOutput out(device, served.cancelled);
     const ServeResult result = ServeJob(*Config().simulator, served, out);
     papplDeviceFlush(device);
     if (result.pages > 0)
