@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 // PAPPL's check for a printer's next job (through the application's own
 // definition in pappl_workarounds_entry.cpp).
@@ -160,8 +161,17 @@ void StartRestoredJobs(pappl_system_t* system) {
     std::thread([system] {
         for (int i = 0; i < 3000 && !papplSystemIsRunning(system); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // Checked after the iteration, which holds the system's lock that
+        // a job's start takes after the printer's.
+        std::vector<pappl_printer_t*> printers;
         papplSystemIteratePrinters(
-            system, [](pappl_printer_t* printer, void*) { _papplPrinterCheckJobs(printer); }, nullptr);
+            system,
+            [](pappl_printer_t* printer, void* data) {
+                static_cast<std::vector<pappl_printer_t*>*>(data)->push_back(printer);
+            },
+            &printers);
+        for (pappl_printer_t* printer : printers)
+            _papplPrinterCheckJobs(printer);
     }).detach();
 }
 
