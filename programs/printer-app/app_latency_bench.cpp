@@ -2,7 +2,7 @@
 // and for CUPS's own chain with the klvps filter, on the same PDF files in
 // one run; and the application's peak memory for each file. Prints a
 // Markdown table. scripts/measure-app-latency makes the files and runs it:
-//   app_latency_bench [--runs N] FILE.pdf ...
+//   app_latency_bench [--runs N] FILE.pdf|FILE.ps ...
 // Not a test: wall-clock figures compare the two paths on one machine.
 #include "libraries/support/process.h"
 #include "libraries/support/temp_dir.h"
@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
             files.push_back(fs::absolute(a));
     }
     if (files.empty()) {
-        std::fprintf(stderr, "usage: app_latency_bench [--runs N] FILE.pdf ...\n");
+        std::fprintf(stderr, "usage: app_latency_bench [--runs N] FILE.pdf|FILE.ps ...\n");
         return 2;
     }
     klv::support::TempDir dir;
@@ -155,8 +155,10 @@ int main(int argc, char* argv[]) {
         for (int run = 0; run < runs; ++run) {
             std::size_t before = FilesIn(appJobs);
             auto submitted = Clock::now();
+            const std::string format =
+                file.extension() == ".ps" ? "application/postscript" : "application/pdf";
             const klv::app::testing::IppResult sent =
-                klv::app::testing::PrintFile(app, "lab", file, "application/pdf", "bench", row.file);
+                klv::app::testing::PrintFile(app, "lab", file, format, "bench", row.file);
             if (sent.status != 0)
                 std::fprintf(stderr, "Print-Job failed: %s\n", sent.output.c_str());
             appRuns.push_back(Watch(appJobs, before, submitted, 600));
