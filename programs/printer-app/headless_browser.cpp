@@ -86,6 +86,12 @@ HeadlessBrowser::HeadlessBrowser(const std::filesystem::path& dir) {
     }
     close(in[0]);
     close(out[1]);
+    if (pid_ < 0) {
+        close(in[1]);
+        close(out[0]);
+        error_ = "cannot start chromium";
+        return;
+    }
     toBrowser_ = in[1];
     fromBrowser_ = out[0];
     const json targets = Call("Target.getTargets", json::object(), false);
@@ -117,8 +123,9 @@ HeadlessBrowser::~HeadlessBrowser() {
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (waitpid(pid_, nullptr, WNOHANG) == 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Its helpers too, whether or not it has gone.
     kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, WNOHANG);
+    waitpid(pid_, nullptr, 0);
 }
 
 bool HeadlessBrowser::Send(const json& message) {
