@@ -41,6 +41,8 @@ TEST(ClassObject, OnlyTheRenderClassIsServed) {
             EXPECT_EQ(object, result == CLASS_E_CLASSNOTAVAILABLE ? sentinel : nullptr);
         }
     }
+    // No place for the answer: refused, not written through.
+    EXPECT_EQ(DllGetClassObject(render, klv::kIidClassFactory, nullptr), E_INVALIDARG);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 

@@ -109,6 +109,7 @@ using HGLOBAL = void*;
 #define E_NOINTERFACE (static_cast<HRESULT>(0x80004002L))
 #define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000EL))
 #define E_INVALIDARG (static_cast<HRESULT>(0x80070057L))
+#define E_POINTER (static_cast<HRESULT>(0x80004003L))
 #define CLASS_E_NOAGGREGATION (static_cast<HRESULT>(0x80040110L))
 #define CLASS_E_CLASSNOTAVAILABLE (static_cast<HRESULT>(0x80040111L))
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)

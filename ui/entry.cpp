@@ -1,8 +1,8 @@
 // The user-interface module's entry points: the loader's notification, the
 // class object and the unload query, with the render plug-in's unload rule.
 #include "module/entry.h"
-#include "module/counters.h"
-#include "ui/factory.h"
+#include "module/class_factory.h"
+#include "ui/plugin.h"
 
 namespace klv {
 
@@ -16,21 +16,13 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
 }
 
 KLV_EXPORT HRESULT KLV_STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
-    if (ppv == nullptr)
-        return E_INVALIDARG;
-    *ppv = nullptr;
-    if (!klv::SameGuid(rclsid, klv::kClsidOemUi))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    klv::ui::UiPluginFactory* factory = klv::ui::UiPluginFactory::Create();
-    if (factory == nullptr)
-        return E_OUTOFMEMORY;
-    const HRESULT result = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return result;
+    // This module clears *ppv on every failure, as COM documents; the render
+    // module leaves it alone for a class it does not serve, as it always has.
+    if (ppv != nullptr)
+        *ppv = nullptr;
+    return klv::GetClassObject<klv::ui::UiPlugin>(klv::kClsidOemUi, rclsid, riid, ppv);
 }
 
 KLV_EXPORT HRESULT KLV_STDAPI DllCanUnloadNow() {
-    if (klv::ReadCount(klv::gObjectCount) != 0 || klv::ReadCount(klv::gLockCount) != 0)
-        return S_FALSE;
-    return S_OK;
+    return klv::CanUnloadNow();
 }

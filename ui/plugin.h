@@ -11,7 +11,7 @@ namespace klv::ui {
 
 class UiPlugin final : public IPrintOemUI {
 public:
-    // Only UiPluginFactory creates plug-in objects; the new object holds
+    // Only the class object (ClassFactory) creates plug-in objects; the new object holds
     // one reference.
     static UiPlugin* Create();
 

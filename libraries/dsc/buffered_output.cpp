@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -35,6 +37,18 @@ bool BufferedOutput::Flush() {
         used_ = 0;
     }
     return !failed_;
+}
+
+FdOutput::FdOutput(int fd, std::size_t blockSize) : BufferedOutput(blockSize), fd_(fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) {
+        // A 64 KiB pipe makes both sides switch every 64 KiB; a refusal
+        // (above the system's limit) leaves the pipe as it was.
+        for (std::size_t size = 4 * blockSize; size >= 64 * 1024; size /= 2) {
+            if (::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(size)) >= 0)
+                break;
+        }
+    }
 }
 
 std::string FdOutput::WhyFailed() const {

@@ -18,8 +18,8 @@ namespace klv::dsc {
 
 class BufferedOutput : public DscOutput {
 public:
-    // A pipe holds 64 KiB; four of them let a reader drain one block while
-    // the pass fills the next.
+    // Large enough that a job costs few system calls; an output to a pipe
+    // widens the pipe to match (FdOutput).
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
     explicit BufferedOutput(std::size_t blockSize = kDefaultBlockSize);
@@ -45,8 +45,9 @@ private:
 // waited for. The descriptor stays open.
 class FdOutput : public BufferedOutput {
 public:
-    explicit FdOutput(int fd, std::size_t blockSize = kDefaultBlockSize)
-        : BufferedOutput(blockSize), fd_(fd) {}
+    // A pipe is widened to hold four blocks (as far as the system allows),
+    // so that the pass and its reader seldom wait for each other.
+    explicit FdOutput(int fd, std::size_t blockSize = kDefaultBlockSize);
 
     // The errno of the write that failed, 0 while none has.
     int Error() const { return error_; }

@@ -1,8 +1,9 @@
 // The Debian packages on this machine: install one build, print through a
-// queue made from the installed PPD file, upgrade to the next build, print
-// again through the same queue, remove and purge, and find the system's
-// file list as it was. It changes the machine while it runs, so it runs
-// only when given both builds' folders of .deb files:
+// queue made from the installed PPD file, start the installed printer
+// application, upgrade to the next build, print again through the same
+// queue, remove and purge, and find the system's file list as it was. It
+// changes the machine while it runs, so it runs only when given both
+// builds' folders of .deb files:
 //   KLVPS_DEBS=dist KLVPS_NEXT_DEBS=build/next-debs package_test
 #include "libraries/support/files.h"
 #include "libraries/support/temp_dir.h"
@@ -10,15 +11,22 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -27,7 +35,8 @@ namespace fs = std::filesystem;
 using klv::support::ProcessResult;
 using klv::support::RunProcess;
 
-const std::vector<std::string> kPackages = {"klvps-plugin", "klvps", "printer-driver-klvps"};
+const std::vector<std::string> kPackages = {"klvps-plugin", "klvps", "printer-driver-klvps",
+                                            "klvps-printer-app"};
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -128,6 +137,94 @@ std::string Difference(const std::set<std::string>& before, const std::set<std::
     return text;
 }
 
+// Whether something accepts connections on 127.0.0.1:port.
+bool Answers(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool answers = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answers;
+}
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    close(fd);
+    return port;
+}
+
+// The installed printer application started as its service starts it,
+// with nothing in its environment (the packaged plug-in's path is built
+// in), on a free port of 127.0.0.1 with a spool and state of its own. It
+// takes a printer, names it when asked, and stops on SIGTERM, as systemd
+// stops it. (Its `shutdown` sub-command takes PAPPL's 30 seconds.)
+void ServeFromThePackage() {
+    klv::support::TempDir dir;
+    const int port = FreePort();
+    const std::string log = (dir.Path() / "app.log").string();
+    const std::vector<std::string> server = {"/usr/bin/klvps-printer-app",
+                                             "server",
+                                             "-o",
+                                             "listen=127.0.0.1",
+                                             "-o",
+                                             "server-port=" + std::to_string(port),
+                                             "-o",
+                                             "spool-directory=" + (dir.Path() / "spool").string(),
+                                             "-o",
+                                             "state-file=" + (dir.Path() / "state/app.state").string(),
+                                             "-o",
+                                             "log-file=" + log,
+                                             "-o",
+                                             "tls=off"};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : server)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        char* const env[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+        execve(argv[0], argv.data(), env);
+        _exit(127);
+    }
+    bool up = false;
+    for (int i = 0; i < 200 && !up; ++i) {
+        up = Answers(port);
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(up) << klv::support::ReadWholeFile(log);
+    const auto command = [](std::vector<std::string> argv) {
+        argv.insert(argv.begin(), {"/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "/usr/bin/klvps-printer-app"});
+        return RunProcess(argv, 60);
+    };
+    if (up) {
+        const ProcessResult added =
+            command({"add", "-d", "lab", "-m", "klvps-ps", "-v", "socket://127.0.0.1:9"});
+        EXPECT_EQ(added.exitStatus, 0) << added.output;
+        const ProcessResult printers = command({"printers"});
+        EXPECT_EQ(printers.output, "lab\n") << klv::support::ReadWholeFile(log);
+    }
+    kill(pid, SIGTERM);
+    int status = -1;
+    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        ADD_FAILURE() << "the application did not stop on SIGTERM";
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+}
+
 // A queue on a cupsd of the test's own whose filter is the installed one.
 struct Queue {
     klv::support::TempDir dir;
@@ -141,7 +238,7 @@ protected:
         debs_ = Debs("KLVPS_DEBS");
         next_ = Debs("KLVPS_NEXT_DEBS");
         if (debs_.size() != kPackages.size() || next_.size() != kPackages.size())
-            GTEST_SKIP() << "KLVPS_DEBS and KLVPS_NEXT_DEBS must each name a folder with the three packages";
+            GTEST_SKIP() << "KLVPS_DEBS and KLVPS_NEXT_DEBS must each name a folder with the four packages";
         if (getuid() != 0)
             GTEST_SKIP() << "installing packages needs root";
         for (const std::string& package : kPackages) {
@@ -198,6 +295,8 @@ TEST_F(Packages, InstallUpgradeRemoveAndPurgeLeaveTheSystemAsItWas) {
     const ProcessResult info = RunProcess({"/usr/bin/env", "-i", "/usr/bin/klvps", "info"});
     EXPECT_EQ(info.exitStatus, 0) << info.output;
 
+    ServeFromThePackage();
+
     Queue queue;
     queue.printer = std::make_unique<klv::testing::LoopbackPrinter>(queue.dir.Path() / "printer");
     queue.server = std::make_unique<klv::testing::CupsServer>(queue.dir.Path() / "cups",
@@ -234,8 +333,8 @@ TEST_F(Packages, InstallUpgradeRemoveAndPurgeLeaveTheSystemAsItWas) {
     remove.insert(remove.end(), kPackages.begin(), kPackages.end());
     const ProcessResult removed = Apt(remove);
     ASSERT_EQ(removed.exitStatus, 0) << removed.output;
-    for (const char* path :
-         {"/usr/bin/klvps", "/usr/lib/cups/filter/klvps-cupsfilter", "/usr/share/ppd/klvps/klvps.ppd"})
+    for (const char* path : {"/usr/bin/klvps", "/usr/lib/cups/filter/klvps-cupsfilter",
+                             "/usr/share/ppd/klvps/klvps.ppd", "/usr/bin/klvps-printer-app"})
         EXPECT_FALSE(fs::exists(path)) << path;
     const ProcessResult purged = Purge();
     ASSERT_EQ(purged.exitStatus, 0) << purged.output;

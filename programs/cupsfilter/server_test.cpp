@@ -195,18 +195,34 @@ TEST_F(ThroughCupsd, TwentyUsersAtOnceEachGetTheirOwnJob) {
     EXPECT_EQ(received, expected);
 }
 
+struct QueueDefaultCase {
+    const char* label;
+    std::string option;  // lpadmin -o
+    std::string stamped; // on a job of ann's titled "plain"
+};
+
 TEST_F(ThroughCupsd, TheQueuesDefaultAppliesAndAJobsOptionOverridesIt) {
-    // A choice of the PPD file becomes the queue's default in its PPD copy.
-    const ProcessResult set = Cups({"lpadmin", "-p", kQueue, "-o", "klvps-watermark=CONFIDENTIAL"});
-    ASSERT_EQ(set.exitStatus, 0) << set.output;
-    ASSERT_NE(Print("job.ps", {"-U", "ann", "-t", "plain"}), 0);
-    ASSERT_TRUE(printer_->WaitForJobs(1, 60));
-    ASSERT_NE(Print("job.ps", {"-U", "ann", "-t", "own", "-o", "klvps-watermark=OWN"}), 0);
-    ASSERT_TRUE(printer_->WaitForJobs(2, 60));
-    const std::vector<fs::path> jobs = printer_->Jobs();
-    ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(Check(jobs[0]).watermark, "CONFIDENTIAL");
-    EXPECT_EQ(Check(jobs[1]).watermark, "OWN");
+    const QueueDefaultCase cases[] = {
+        // A choice of the PPD file: cupsd writes it into its PPD copy.
+        {"PPD choice", "klvps-watermark=CONFIDENTIAL", "CONFIDENTIAL"},
+        // Free text: cupsd keeps it as the queue's klvps-watermark-default
+        // and sends it with every job; the filter expands its variables.
+        {"free text", "klvps-watermark-default='For {user}: {title}'", "For ann: plain"},
+    };
+    std::size_t arrived = 0;
+    for (const QueueDefaultCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ProcessResult set = Cups({"lpadmin", "-p", kQueue, "-o", c.option});
+        ASSERT_EQ(set.exitStatus, 0) << set.output;
+        ASSERT_NE(Print("job.ps", {"-U", "ann", "-t", "plain"}), 0);
+        ASSERT_NE(Print("job.ps", {"-U", "ann", "-t", "own", "-o", "klvps-watermark=OWN"}), 0);
+        arrived += 2;
+        ASSERT_TRUE(printer_->WaitForJobs(arrived, 60));
+        const std::vector<fs::path> jobs = printer_->Jobs();
+        ASSERT_EQ(jobs.size(), arrived);
+        EXPECT_EQ(Check(jobs[arrived - 2]).watermark, c.stamped);
+        EXPECT_EQ(Check(jobs[arrived - 1]).watermark, "OWN");
+    }
 }
 
 struct FailedJobCase {
