@@ -20,14 +20,4 @@ IppResult PrintFile(const PrinterApp& app, const std::string& printer, const std
 // Waits until the job has ended; its job-state ("completed", ...).
 std::string WaitForJobEnd(const PrinterApp& app, const std::string& printer, const std::string& id);
 
-// PAPPL may keep a printer's connection open while jobs follow one another,
-// so one connection's file can hold several jobs: they are told apart by
-// their DSC header and their %%EOF.
-// The whole jobs received so far, in order.
-std::vector<std::string> ReceivedJobs(const klv::testing::LoopbackPrinter& printer);
-
-// Waits until at least count whole jobs have arrived; false after seconds.
-bool WaitForReceivedJobs(const klv::testing::LoopbackPrinter& printer, std::size_t count,
-                         double seconds = 90);
-
 } // namespace klv::app::testing

@@ -75,7 +75,7 @@ protected:
 
     // The check report of the received job billed to user.
     json ReportFor(const std::string& user) {
-        for (const std::string& job : ReceivedJobs(printer_)) {
+        for (const std::string& job : printer_.Documents()) {
             const json report = json::parse(CheckJson(dir_.Path(), job), nullptr, false);
             if (!report.is_discarded() && report.contains("accounting") &&
                 report["accounting"].value(json::json_pointer("/user/text"), std::string()) == user)
@@ -102,7 +102,8 @@ struct LpCase {
 
 TEST_F(CupsClientTest, LpJobsReachThePrinterBilledToTheirUserAndTitleWithThePrintersWatermark) {
     std::string output;
-    ASSERT_EQ(app_.Command({"modify", "-d", "lab", "-o", "klvps-watermark-default='FRONT {user}'"}, &output), 0)
+    ASSERT_EQ(app_.Command({"modify", "-d", "lab", "-o", "klvps-watermark-default='FRONT {user}'"}, &output),
+              0)
         << output;
     const LpCase kCases[] = {
         {"page.pdf", "alice", "Quarterly report (PDF)", 1},
@@ -111,7 +112,7 @@ TEST_F(CupsClientTest, LpJobsReachThePrinterBilledToTheirUserAndTitleWithThePrin
     };
     for (const LpCase& c : kCases)
         ASSERT_NE(Lp(c.document, c.user, c.title), 0);
-    ASSERT_TRUE(WaitForReceivedJobs(printer_, std::size(kCases))) << Logs();
+    ASSERT_TRUE(printer_.WaitForDocuments(std::size(kCases), 90)) << Logs();
     for (const LpCase& c : kCases) {
         SCOPED_TRACE(c.document);
         const json report = ReportFor(c.user);

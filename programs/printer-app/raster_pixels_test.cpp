@@ -148,8 +148,8 @@ TEST(RasterPixelsTest, PrintedPagesShowTheInputPictureAndTheWatermarkWhereItLies
         // PAPPL takes a streamed raster job only when the printer is idle.
         EXPECT_EQ(WaitForJobEnd(app, "lab", result.Value("job-id")), "completed") << app.Log();
         ++sent;
-        ASSERT_TRUE(WaitForReceivedJobs(printer, sent)) << app.Log();
-        const gs::Raster printed = gs::RenderPage(ReceivedJobs(printer).back(), kDpi);
+        ASSERT_TRUE(printer.WaitForDocuments(sent, 90)) << app.Log();
+        const gs::Raster printed = gs::RenderPage(printer.Documents().back(), kDpi);
         ASSERT_EQ(printed.Width(), input.Width());
         ASSERT_EQ(printed.Height(), input.Height());
         const Comparison compared = Compare(printed, input, c.placement, c.tolerance);

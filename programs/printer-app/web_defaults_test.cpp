@@ -60,8 +60,8 @@ TEST(WebDefaultsTest, WatermarkTypedIntoThePrintingDefaultsPageReachesTheNextJob
     std::ofstream(document) << "Board memo\n";
     const IppResult sent = PrintFile(app, "lab", document, "text/plain", "erin", "Board memo");
     ASSERT_EQ(sent.status, 0) << sent.output;
-    ASSERT_TRUE(WaitForReceivedJobs(printer, 1)) << app.Log();
-    const json report = json::parse(CheckJson(dir.Path(), ReceivedJobs(printer).front()), nullptr, false);
+    ASSERT_TRUE(printer.WaitForDocuments(1, 90)) << app.Log();
+    const json report = json::parse(CheckJson(dir.Path(), printer.Documents().front()), nullptr, false);
     ASSERT_TRUE(report.is_object()) << app.Log();
     EXPECT_EQ(report["accounting"]["user"]["text"], "erin");
     EXPECT_EQ(report["watermark"]["text"]["text"], "CONFIDENTIAL");
