@@ -102,6 +102,13 @@ pappl_system_t* SystemCallback(int count, cups_option_t* options, void* /*data*/
     }
     if (!LoadPlugin())
         return nullptr;
+#if KLVPS_PAPPL_WORKAROUNDS
+    if (!klv::app::PapplFunctionsFound()) {
+        std::fprintf(stderr, "%s: this libpappl lacks the job functions the application was built for\n",
+                     kName);
+        return nullptr;
+    }
+#endif
 
     const std::string spool = Option(count, options, "spool-directory", DefaultSpool());
     static std::string state; // the save callback keeps a pointer to it

@@ -49,6 +49,10 @@ bool RefuseBadJobRequest(pappl_client_t* client);
 // rewritten.
 bool RequeueInterruptedJobs(const std::string& stateFile, std::string* error);
 
+// Whether libpappl has the three functions the application steps in front
+// of; without them no job would ever start, so the server must not run.
+bool PapplFunctionsFound();
+
 // Once the system runs: starts each printer's restored jobs.
 void StartRestoredJobs(pappl_system_t* system);
 

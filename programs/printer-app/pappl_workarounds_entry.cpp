@@ -15,6 +15,14 @@ using ProcessFunction = void (*)(pappl_client_t*);
 
 } // namespace
 
+bool klv::app::PapplFunctionsFound() {
+    for (const char* name : {"_papplPrinterCheckJobs", "_papplPrinterProcessIPP", "_papplJobProcessIPP"}) {
+        if (dlsym(RTLD_NEXT, name) == nullptr)
+            return false;
+    }
+    return true;
+}
+
 extern "C" {
 
 void _papplPrinterCheckJobs(pappl_printer_t* printer) {
