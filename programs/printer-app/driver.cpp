@@ -451,16 +451,6 @@ void AddFormats(pappl_system_t* system) {
                                  nullptr);
 }
 
-void AddSettingLabels(pappl_system_t* system) {
-    // The web pages label a vendor attribute with its name unless the
-    // system's strings give it a label: the settings table's.
-    std::string strings;
-    for (const settings::Setting& s : settings::kSettings)
-        strings += "\"" + std::string(s.ippAttribute) + "\" = \"" + s.label + "\";\n";
-    static const std::string kept = strings; // PAPPL keeps the pointer
-    papplSystemAddStringsData(system, "/en.strings", "en", kept.c_str());
-}
-
 bool CanPrint(std::string_view format) {
     return std::find(std::begin(kConvertedFormats), std::end(kConvertedFormats), format) !=
                std::end(kConvertedFormats) ||

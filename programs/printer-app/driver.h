@@ -57,9 +57,6 @@ const char* AutoAddCallback(const char* deviceInfo, const char* deviceUri, const
 // Registers the formats the application converts to PostScript itself.
 void AddFormats(pappl_system_t* system);
 
-// Labels the klvps settings in the web pages with the settings table's words.
-void AddSettingLabels(pappl_system_t* system);
-
 // Whether a document of this MIME type can be printed.
 bool CanPrint(std::string_view format);
 

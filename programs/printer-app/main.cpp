@@ -153,7 +153,6 @@ pappl_system_t* SystemCallback(int count, cups_option_t* options, void* /*data*/
     papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(),
                                  klv::app::AutoAddCallback, nullptr, klv::app::DriverCallback, nullptr);
     klv::app::AddFormats(system);
-    klv::app::AddSettingLabels(system);
     papplSystemSetFooterHTML(system, "klvps printer application");
     std::string error;
     if (!klv::app::RequeueInterruptedJobs(state, &error))
