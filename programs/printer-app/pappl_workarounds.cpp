@@ -102,9 +102,30 @@ void Refuse(pappl_client_t* client, ipp_status_t status, ipp_attribute_t* attr, 
 
 } // namespace
 
+// A printer's new defaults (Set-Printer-Attributes, which `modify -o`
+// sends), checked over its present ones as a job's settings are: a default
+// the plug-in refuses would otherwise be stored and abort every job.
+bool RefuseBadDefaults(pappl_client_t* client, pappl_printer_t* printer) {
+    ipp_t* request = papplClientGetRequest(client);
+    const FindAttribute findDefault = [request](const char* name) {
+        return ippFindAttribute(request, (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
+    };
+    std::vector<std::uint8_t> block;
+    const std::optional<AttributeRefusal> refusal = BuildJobBlock(printer, findDefault, &block);
+    if (!refusal)
+        return false;
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Set-Printer-Attributes refused: %s",
+                    refusal->message.c_str());
+    Refuse(client, IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES, findDefault(refusal->attribute.c_str()),
+           refusal->message);
+    return true;
+}
+
 bool RefuseBadJobRequest(pappl_client_t* client) {
     const ipp_op_t op = papplClientGetOperation(client);
     pappl_printer_t* printer = papplClientGetPrinter(client);
+    if (op == IPP_OP_SET_PRINTER_ATTRIBUTES && printer != nullptr)
+        return RefuseBadDefaults(client, printer);
     const bool createsJob = op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB;
     const bool carriesDocument = op == IPP_OP_PRINT_JOB || op == IPP_OP_SEND_DOCUMENT;
     if ((!createsJob && !carriesDocument) || printer == nullptr)

@@ -37,6 +37,8 @@ void CheckJobsOneAtATime(pappl_printer_t* printer, CheckJobsFunction check);
 // - Print-Job, Create-Job and Validate-Job with a klvps setting or job
 //   password (over the printer's defaults) the plug-in refuses:
 //   client-error-attributes-or-values-not-supported with the reason.
+// - Set-Printer-Attributes with a klvps default the plug-in refuses: the
+//   same status and reason, and the defaults stay as they were.
 // The attribute goes in the unsupported group.
 bool RefuseBadJobRequest(pappl_client_t* client);
 

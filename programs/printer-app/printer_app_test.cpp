@@ -262,6 +262,29 @@ TEST_F(PrinterAppTest, BadValuesAreRefusedAtPrintJobAndNoJobIsCreated) {
     EXPECT_EQ(printer_.Received(), "");
 }
 
+// Defaults set with `modify` persist across a restart; one the plug-in
+// refuses is refused there and leaves the defaults as they were.
+TEST_F(PrinterAppTest, PrinterDefaultsAreCheckedAndPersistAcrossARestart) {
+    std::string output;
+    ASSERT_EQ(app_.Command({"modify", "-d", "lab", "-o", "klvps-watermark-default='SITE COPY'", "-o",
+                            "klvps-watermark-size-default=48"},
+                           &output),
+              0)
+        << output;
+    EXPECT_NE(app_.Command({"modify", "-d", "lab", "-o", "klvps-watermark-size-default=0"}, &output), 0);
+    EXPECT_NE(output.find("klvps-watermark-size: 0 is outside 1 to 2147483647 points"), std::string::npos)
+        << output;
+    app_.Stop();
+    ASSERT_TRUE(app_.Start()) << app_.Log();
+    const IppResult result = Print("job.ps", "application/postscript", "fay", "After restart");
+    ASSERT_EQ(result.status, 0) << result.output;
+    ASSERT_TRUE(printer_.WaitForDocuments(1, 60)) << app_.Log();
+    const json report = ReportFor("fay");
+    ASSERT_FALSE(report.is_null()) << app_.Log();
+    EXPECT_EQ(report["watermark"]["text"]["text"], "SITE COPY") << report.dump(1);
+    EXPECT_EQ(report["watermark"]["size"], 48) << report.dump(1);
+}
+
 // A format the application cannot print is refused at Print-Job.
 TEST_F(PrinterAppTest, AFormatItCannotPrintIsRefusedAtPrintJob) {
     Write("sheet.bin", std::string("\x01\x02\x03 not a document", 20));
