@@ -24,6 +24,11 @@
 
 namespace klv::testing {
 
+// A port on 127.0.0.1 that nothing listens on at the moment of asking.
+int FreePort();
+// Whether something accepts connections on 127.0.0.1:port.
+bool Answers(int port);
+
 // rigs/loopback_printer, run as a child. Its folder holds job-NNNN.prn for
 // each connection the sender closed, job-NNNN.reset for each one that broke
 // off, and job-NNNN.partial while one lasts.

@@ -11,10 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,32 +134,6 @@ std::string Difference(const std::set<std::string>& before, const std::set<std::
     return text;
 }
 
-// Whether something accepts connections on 127.0.0.1:port.
-bool Answers(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool answers = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return answers;
-}
-
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
 // The installed printer application started as its service starts it,
 // with nothing in its environment (the packaged plug-in's path is built
 // in), on a free port of 127.0.0.1 with a spool and state of its own. It
@@ -170,7 +141,7 @@ int FreePort() {
 // stops it. (Its `shutdown` sub-command takes PAPPL's 30 seconds.)
 void ServeFromThePackage() {
     klv::support::TempDir dir;
-    const int port = FreePort();
+    const int port = klv::testing::FreePort();
     const std::string log = (dir.Path() / "app.log").string();
     const std::vector<std::string> server = {"/usr/bin/klvps-printer-app",
                                              "server",
@@ -198,7 +169,7 @@ void ServeFromThePackage() {
     }
     bool up = false;
     for (int i = 0; i < 200 && !up; ++i) {
-        up = Answers(port);
+        up = klv::testing::Answers(port);
         if (!up)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -1,15 +1,13 @@
 #include "programs/printer-app/app_harness.h"
 
+#include "libraries/support/files.h"
 #include "libraries/support/process.h"
+#include "testing/print_server.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <netinet/in.h>
-#include <sstream>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,59 +16,13 @@ namespace klv::app::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-int Listen(int* port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(fd, 64) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return -1;
-    }
-    *port = ntohs(address.sin_port);
-    return fd;
-}
-
-bool Connects(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-} // namespace
-
-int FreePort() {
-    int port = 0;
-    const int fd = Listen(&port);
-    if (fd >= 0)
-        close(fd);
-    return port;
-}
-
 PrinterApp::PrinterApp() {
     // PAPPL names the control socket after the program, so a link with a
     // name of its own keeps this server apart from any other.
     program_ = dir_.Path() / ("klvps-printer-app-test-" + std::to_string(getpid()) + "-" +
                               std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000));
     fs::create_symlink(KLVPS_PRINTER_APP_PATH, program_);
-    port_ = FreePort();
+    port_ = klv::testing::FreePort();
     Start();
 }
 
@@ -110,7 +62,7 @@ bool PrinterApp::Start() {
         _exit(127);
     }
     for (int i = 0; i < 200 && !running_; ++i) {
-        running_ = Connects(port_);
+        running_ = klv::testing::Answers(port_);
         if (!running_)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -145,7 +97,7 @@ int PrinterApp::Command(const std::vector<std::string>& arguments, std::string* 
 }
 
 std::string PrinterApp::Log() const {
-    return ReadAll(dir_.Path() / "server.log");
+    return support::ReadWholeFile(dir_.Path() / "server.log");
 }
 
 std::string IppResult::Value(const std::string& attribute) const {

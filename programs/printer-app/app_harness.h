@@ -13,8 +13,6 @@
 
 namespace klv::app::testing {
 
-int FreePort();
-
 class PrinterApp {
 public:
     // Starts the server; ASSERT on Running() before use.
@@ -31,6 +29,11 @@ public:
     // Runs a sub-command through the control socket; returns its exit
     // status, its output in *output.
     int Command(const std::vector<std::string>& arguments, std::string* output = nullptr) const;
+    // Adds a colour PostScript printer that sends to deviceUri; false with
+    // the sub-command's output in *output.
+    bool AddPrinter(const std::string& name, const std::string& deviceUri, std::string* output) const {
+        return Command({"add", "-d", name, "-m", "klvps-ps-color", "-v", deviceUri}, output) == 0;
+    }
     std::string Log() const;
 
 private:

@@ -29,9 +29,7 @@ protected:
         KLV_REQUIRE_GHOSTSCRIPT();
         ASSERT_TRUE(app_.Running()) << app_.Log();
         std::string output;
-        ASSERT_EQ(app_.Command({"add", "-d", "lab", "-m", "klvps-ps-color", "-v", printer_.Uri()}, &output),
-                  0)
-            << output;
+        ASSERT_TRUE(app_.AddPrinter("lab", printer_.Uri(), &output)) << output;
         std::string error;
         ASSERT_TRUE(cups_.Start(&error)) << error;
         // lpadmin asks the app's printer for its attributes and writes the

@@ -72,9 +72,7 @@ protected:
         KLV_REQUIRE_GHOSTSCRIPT();
         ASSERT_TRUE(app_.Running()) << app_.Log();
         std::string output;
-        ASSERT_EQ(app_.Command({"add", "-d", "lab", "-m", "klvps-ps-color", "-v", printer_.Uri()}, &output),
-                  0)
-            << output;
+        ASSERT_TRUE(app_.AddPrinter("lab", printer_.Uri(), &output)) << output;
         documents_ = app_.Dir() / "documents";
         fs::create_directories(documents_);
         Write("job.ps", SampleJob());

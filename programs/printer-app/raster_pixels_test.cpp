@@ -110,8 +110,7 @@ TEST(RasterPixelsTest, PrintedPagesShowTheInputPictureAndTheWatermarkWhereItLies
     PrinterApp app;
     ASSERT_TRUE(app.Running()) << app.Log();
     std::string output;
-    ASSERT_EQ(app.Command({"add", "-d", "lab", "-m", "klvps-ps-color", "-v", printer.Uri()}, &output), 0)
-        << output;
+    ASSERT_TRUE(app.AddPrinter("lab", printer.Uri(), &output)) << output;
     const fs::path picture = dir.Path() / "picture.ps";
     std::ofstream(picture) << kPicture;
     const gs::Raster input = gs::RenderPage(kPicture, kDpi);

@@ -33,8 +33,7 @@ TEST(WebDefaultsTest, WatermarkTypedIntoThePrintingDefaultsPageReachesTheNextJob
     PrinterApp app;
     ASSERT_TRUE(app.Running()) << app.Log();
     std::string output;
-    ASSERT_EQ(app.Command({"add", "-d", "lab", "-m", "klvps-ps-color", "-v", printer.Uri()}, &output), 0)
-        << output;
+    ASSERT_TRUE(app.AddPrinter("lab", printer.Uri(), &output)) << output;
 
     HeadlessBrowser browser(dir.Path());
     ASSERT_TRUE(browser.Running()) << browser.Error();
