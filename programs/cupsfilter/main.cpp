@@ -12,6 +12,8 @@
 #include "programs/cupsfilter/cups_options.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -185,8 +187,27 @@ int Run(int argc, char** argv) {
     return kDone;
 }
 
+// cupsd may notice that a failed filter has exited before it reads the
+// filter's last lines, and then states "Filter failed" instead of the
+// reason. When standard error is a pipe, the filter lets it drain first
+// (for at most a second).
+void LetStandardErrorDrain() {
+    struct stat st {};
+    if (fstat(STDERR_FILENO, &st) != 0 || !S_ISFIFO(st.st_mode))
+        return;
+    for (int i = 0; i < 100; ++i) {
+        int unread = 0;
+        if (ioctl(STDERR_FILENO, FIONREAD, &unread) != 0 || unread == 0)
+            return;
+        usleep(10000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    return Run(argc, argv);
+    const int status = Run(argc, argv);
+    if (status != kDone)
+        LetStandardErrorDrain();
+    return status;
 }
